@@ -1,0 +1,165 @@
+/* A stand-in for ACBrLib NFe: the four entry points the bridge calls, with the library's
+ * signatures, answering a name and a version taken from the environment. Hosts use it in their
+ * own tests and demos; each build variant (one ACBR_FALSA_* definition) misbehaves in one way
+ * the bridge must survive. */
+
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#if defined(_WIN32)
+#define EXPORTADA __declspec(dllexport)
+#else
+#define EXPORTADA __attribute__((visibility("default")))
+#endif
+
+/* Texts each variant answers when ACBR_FALSA_NOME / ACBR_FALSA_VERSAO are unset. */
+#if defined(ACBR_FALSA_PAGINA_DE_CODIGO)
+/* Latin-1 bytes, as a library that writes in a single-byte code page would. */
+#define NOME_PADRAO "Biblioteca de Emiss\xE3o"
+#define VERSAO_PADRAO "Vers\xE3o 1.0"
+#elif defined(ACBR_FALSA_COM_ESPACOS)
+/* Blanks, tabs, CR LF, NBSP, EM SPACE and IDEOGRAPHIC SPACE around; interior ones stay. */
+#define NOME_PADRAO          \
+    " \t\r\n\xC2\xA0"        \
+    "ACBrLibNFe  \t (falsa)" \
+    "\xC2\xA0\r\n\t "
+#define VERSAO_PADRAO "\xE2\x80\x83 0.0.0\t-falsa \xE3\x80\x80\n"
+#elif defined(ACBR_FALSA_CARACTERES_ESPECIAIS)
+#define NOME_PADRAO "ACBr \"falsa\" em C:\\ACBr\\"
+#define VERSAO_PADRAO "0.0.0\x1b[1m\x01\x1f\x7f-falsa"
+#else
+#define NOME_PADRAO "ACBrLibNFe (falsa)"
+#define VERSAO_PADRAO "0.0.0-falsa"
+#endif
+
+/* Tells a handle this library made from any other pointer. */
+#define MAGIA 0x4143427246414C53u
+
+typedef struct {
+    uint64_t magia;
+} Handle;
+
+/* One word per line appended to the file named by ACBR_FALSA_REGISTRO. The file is opened and
+ * closed for every record so that the record survives whatever the host does next; nothing
+ * goes to the standard streams, which belong to the host. */
+static void registrar(const char* palavra) {
+    const char* arquivo = getenv("ACBR_FALSA_REGISTRO");
+    if (arquivo == NULL || arquivo[0] == '\0') {
+        return;
+    }
+    FILE* registro = fopen(arquivo, "a");
+    if (registro == NULL) {
+        return;
+    }
+    fputs(palavra, registro);
+    fputc('\n', registro);
+    fclose(registro);
+}
+
+__attribute__((constructor)) static void ao_carregar(void) {
+    registrar("carregar");
+}
+
+__attribute__((destructor)) static void ao_descarregar(void) {
+    registrar("descarregar");
+}
+
+static int handle_valido(const void* handle) {
+    return handle != NULL && ((const Handle*)handle)->magia == MAGIA;
+}
+
+/* Writes at most *tamanho bytes of the text and leaves in *tamanho what the variant reports.
+ * Unused in the variant that exports neither text entry point. */
+__attribute__((unused)) static int32_t escrever_texto(void* handle, char* destino, int32_t* tamanho,
+                                                      const char* variavel, const char* padrao) {
+    if (!handle_valido(handle) || destino == NULL || tamanho == NULL) {
+        return -1;
+    }
+    const char* texto = getenv(variavel);
+    if (texto == NULL) {
+        texto = padrao;
+    }
+    const int32_t capacidade = *tamanho > 0 ? *tamanho : 0;
+    size_t comprimento = strlen(texto);
+    if (comprimento > (size_t)capacidade) {
+        comprimento = (size_t)capacidade;
+    }
+    memcpy(destino, texto, comprimento);
+#if defined(ACBR_FALSA_TAMANHO_NEGATIVO)
+    *tamanho = -1;
+#elif defined(ACBR_FALSA_TAMANHO_ACIMA)
+    *tamanho = 9000;
+#elif defined(ACBR_FALSA_TAMANHO_CHEIO)
+    (void)comprimento; /* the size stays as given */
+#elif defined(ACBR_FALSA_TAMANHO_COM_NUL)
+    if (comprimento < (size_t)capacidade) {
+        destino[comprimento] = '\0';
+        ++comprimento;
+    }
+    *tamanho = (int32_t)comprimento;
+#elif defined(ACBR_FALSA_ESCREVE_ALEM)
+    /* One byte past the size given, as the real library appears to do for a terminating NUL. */
+    destino[capacidade] = '\0';
+    *tamanho = (int32_t)comprimento;
+#else
+    *tamanho = (int32_t)comprimento;
+#endif
+    return 0;
+}
+
+#if !defined(ACBR_FALSA_SEM_INICIALIZAR) && !defined(ACBR_FALSA_INICIALIZAR_ENDERECO_NULO)
+EXPORTADA int32_t NFE_Inicializar(void** handle, const char* eArqConfig, const char* eChaveCrypt) {
+    registrar("inicializar");
+    if (handle == NULL || eArqConfig == NULL || eChaveCrypt == NULL) {
+        return -2;
+    }
+#if defined(ACBR_FALSA_INICIALIZAR_FALHA)
+    return -1;
+#else
+    Handle* novo = malloc(sizeof *novo);
+    if (novo == NULL) {
+        return -3;
+    }
+    novo->magia = MAGIA;
+    *handle = novo;
+    return 0;
+#endif
+}
+#endif
+
+#if !defined(ACBR_FALSA_SEM_FINALIZAR)
+EXPORTADA int32_t NFE_Finalizar(void* handle) {
+    registrar("finalizar");
+    if (!handle_valido(handle)) {
+        return -1;
+    }
+    ((Handle*)handle)->magia = 0;
+    free(handle);
+    return 0;
+}
+#endif
+
+#if !defined(ACBR_FALSA_SEM_NOME) && !defined(ACBR_FALSA_SEM_NOME_NEM_VERSAO) && \
+    !defined(ACBR_FALSA_NOME_ENDERECO_NULO)
+EXPORTADA int32_t NFE_Nome(void* handle, char* sNome, int32_t* esTamanho) {
+    registrar("nome");
+    return escrever_texto(handle, sNome, esTamanho, "ACBR_FALSA_NOME", NOME_PADRAO);
+}
+#endif
+
+#if !defined(ACBR_FALSA_SEM_NOME_NEM_VERSAO)
+EXPORTADA int32_t NFE_Versao(void* handle, char* sVersao, int32_t* esTamanho) {
+    registrar("versao");
+    return escrever_texto(handle, sVersao, esTamanho, "ACBR_FALSA_VERSAO", VERSAO_PADRAO);
+}
+#endif
+
+/* An exported entry point whose address is 0: an absolute symbol, which the loader does not
+ * relocate, so dlsym answers null without reporting an error. Calling it would crash. */
+#if defined(ACBR_FALSA_NOME_ENDERECO_NULO)
+__asm__(".globl NFE_Nome\n.type NFE_Nome, @function\n.set NFE_Nome, 0\n");
+#elif defined(ACBR_FALSA_INICIALIZAR_ENDERECO_NULO)
+__asm__(".globl NFE_Inicializar\n.type NFE_Inicializar, @function\n.set NFE_Inicializar, 0\n");
+#endif

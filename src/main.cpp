@@ -1,0 +1,22 @@
+// The bridge's process entry: command-line arguments are not read.
+#include "acbr/versao.hpp"
+#include "laco/arranque.hpp"
+#include "laco/atendimento.hpp"
+#include "laco/descritor_de_entrada.hpp"
+#include "laco/descritor_de_saida.hpp"
+#include "laco/laco.hpp"
+
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+int main() {
+    ponte::laco::preparar_processo();
+    ponte::laco::DescritorDeEntrada entrada(STDIN_FILENO);
+    ponte::laco::DescritorDeSaida saida(STDOUT_FILENO);
+    ponte::laco::executar_laco(entrada, saida, [](std::string_view comando) {
+        return ponte::laco::atender(comando, &ponte::acbr::versao);
+    });
+    // However the loop ended, the host is told nothing more than the exit status 0.
+    return 0;
+}

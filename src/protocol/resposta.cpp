@@ -1,0 +1,79 @@
+#include "protocol/resposta.hpp"
+
+#include "texto/utf8.hpp"
+
+#include <array>
+#include <utility>
+
+namespace ponte::protocolo {
+namespace {
+
+constexpr std::string_view prefixo_comando_invalido = "comando inválido: ";
+
+// How each byte below 0x20, and the two that JSON reserves, is written inside a string.
+// Everything else, "/" and U+007F and every non-ASCII byte included, is written unchanged.
+void anexar_string_json(std::string& destino, std::string_view texto) {
+    constexpr std::string_view hexadecimal = "0123456789abcdef";
+    destino += '"';
+    std::size_t inicio_do_trecho = 0;
+    for (std::size_t i = 0; i < texto.size(); ++i) {
+        auto byte = static_cast<unsigned char>(texto[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        destino.append(texto.substr(inicio_do_trecho, i - inicio_do_trecho));
+        inicio_do_trecho = i + 1;
+        switch (byte) {
+        case '"': destino += "\\\""; break;
+        case '\\': destino += "\\\\"; break;
+        case '\b': destino += "\\b"; break;
+        case '\t': destino += "\\t"; break;
+        case '\n': destino += "\\n"; break;
+        case '\f': destino += "\\f"; break;
+        case '\r': destino += "\\r"; break;
+        default:
+            destino += "\\u00";
+            destino += hexadecimal[byte >> 4U];
+            destino += hexadecimal[byte & 0xFU];
+        }
+    }
+    destino.append(texto.substr(inicio_do_trecho));
+    destino += '"';
+}
+
+}  // namespace
+
+Resposta Resposta::sucesso(std::optional<std::string> nome, std::optional<std::string> versao) {
+    return Resposta{true, std::move(nome), std::move(versao), std::nullopt};
+}
+
+Resposta Resposta::falha(std::string erro) {
+    return Resposta{false, std::nullopt, std::nullopt, std::move(erro)};
+}
+
+std::optional<std::string> codificar(const Resposta& resposta) {
+    const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 3> textos{{
+        {"nome", &resposta.nome},
+        {"versao", &resposta.versao},
+        {"erro", &resposta.erro},
+    }};
+    std::string saida = resposta.ok ? R"({"ok":true)" : R"({"ok":false)";
+    for (const auto& [chave, valor] : textos) {
+        if (!valor->has_value()) continue;
+        // A text that is not UTF-8 would make the line unreadable to the host.
+        if (!texto::utf8_valido(**valor)) return std::nullopt;
+        saida += ',';
+        anexar_string_json(saida, chave);
+        saida += ':';
+        anexar_string_json(saida, **valor);
+    }
+    saida += '}';
+    return saida;
+}
+
+Resposta resposta_comando_invalido(std::string_view diagnostico) {
+    std::string erro;
+    erro.reserve(prefixo_comando_invalido.size() + diagnostico.size());
+    erro.append(prefixo_comando_invalido).append(diagnostico);
+    return Resposta::falha(std::move(erro));
+}
+
+}  // namespace ponte::protocolo

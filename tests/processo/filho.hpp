@@ -1,0 +1,100 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ponte::testes {
+
+// Owns one descriptor of the test process.
+class Descritor {
+public:
+    Descritor() = default;
+    explicit Descritor(int numero) : numero_(numero) {}
+    Descritor(Descritor&& outro) noexcept : numero_(outro.soltar()) {}
+    Descritor& operator=(Descritor&& outro) noexcept;
+    Descritor(const Descritor&) = delete;
+    Descritor& operator=(const Descritor&) = delete;
+    ~Descritor() { fechar(); }
+
+    int numero() const { return numero_; }
+    bool aberto() const { return numero_ >= 0; }
+    void fechar();
+    int soltar();
+
+private:
+    int numero_ = -1;
+};
+
+struct Opcoes {
+    std::string executavel;
+    std::vector<std::string> argumentos;  // after argv[0]
+    // Changes to the test's own environment: a value sets, nullopt removes.
+    std::map<std::string, std::optional<std::string>> ambiente;
+    bool fechar_entrada = false;  // the child starts with descriptor 0 closed
+    bool fechar_saida = false;
+    bool fechar_erro = false;
+    bool entrada_nao_bloqueante = false;
+    std::string entrada_previa;  // already in the input pipe when the child starts (small)
+};
+
+using Prazo = std::chrono::steady_clock::time_point;
+Prazo daqui_a(std::chrono::milliseconds tempo);
+
+// A running bridge with pipes on its standard streams. SIGPIPE is reset to its default action
+// in the child, so the bridge must ignore it by itself. Every wait has a deadline: a hang
+// fails the test instead of blocking the run, and the destructor kills a child still running.
+class Filho {
+public:
+    explicit Filho(const Opcoes& opcoes);
+    Filho(const Filho&) = delete;
+    Filho& operator=(const Filho&) = delete;
+    ~Filho();
+
+    bool iniciado() const { return pid_ > 0; }
+
+    // Writes everything to the child's input (reading its output meanwhile); false on timeout
+    // or when the child stopped reading.
+    bool escrever(std::string_view bytes, Prazo prazo);
+    // The next output line, line feed included; nullopt if none arrives in time.
+    std::optional<std::string> ler_linha(Prazo prazo);
+    void fechar_entrada() { entrada_.fechar(); }
+    // The host stops reading the responses.
+    void fechar_leitura_da_saida() { saida_.fechar(); }
+    // Reads the output to its end and reaps the child; the wait status, or nullopt after a
+    // timeout (the child is then killed).
+    std::optional<int> esperar(Prazo prazo);
+
+    const std::string& saida() const { return texto_saida_; }
+    const std::string& erro() const { return texto_erro_; }
+
+private:
+    enum class Alvo { escrita, linha, fim };
+    bool bombear(std::string_view& pendente, Alvo alvo, Prazo prazo);
+    bool alcancado(Alvo alvo, std::string_view pendente) const;
+
+    pid_t pid_ = -1;
+    Descritor entrada_, saida_, erro_;
+    std::string texto_saida_, texto_erro_;
+    std::size_t linhas_lidas_ = 0;  // bytes of texto_saida_ already given by ler_linha
+};
+
+struct Resultado {
+    std::string saida;
+    std::string erro;
+    std::optional<int> status;  // wait status; nullopt: did not finish in time
+};
+
+// Starts the bridge, writes `entrada`, closes its input and waits for it to finish.
+Resultado rodar(const Opcoes& opcoes, std::string_view entrada,
+                std::chrono::milliseconds tempo = std::chrono::seconds(20));
+
+// "exit 0", "exit 3", "signal 13", "timeout": readable in a failed expectation.
+std::string descrever(const std::optional<int>& status);
+
+}  // namespace ponte::testes

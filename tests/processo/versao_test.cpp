@@ -1,0 +1,96 @@
+// The version query end to end, with the stand-in library in place of ACBrLib NFe.
+#include "processo/filho.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace ponte::testes {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string versao = "{\"cmd\":\"versao\"}\n";
+const std::string nome_falso = "ACBrLibNFe de ensaio — ção";
+const std::string versao_falsa = "9.8.7-teste";
+const std::string sucesso =
+    "{\"ok\":true,\"nome\":\"" + nome_falso + "\",\"versao\":\"" + versao_falsa + "\"}\n";
+
+class DiretorioTemporario {
+public:
+    DiretorioTemporario() {
+        std::string modelo = (fs::temp_directory_path() / "acbr-ponte-XXXXXX").string();
+        if (::mkdtemp(modelo.data()) != nullptr) caminho_ = modelo;
+    }
+    DiretorioTemporario(const DiretorioTemporario&) = delete;
+    DiretorioTemporario& operator=(const DiretorioTemporario&) = delete;
+    ~DiretorioTemporario() {
+        std::error_code ignorado;
+        if (!caminho_.empty()) fs::remove_all(caminho_, ignorado);
+    }
+    const fs::path& caminho() const { return caminho_; }
+
+private:
+    fs::path caminho_;
+};
+
+Opcoes com_falsa(std::optional<std::string> acbr_dir) {
+    Opcoes opcoes;
+    opcoes.executavel = PONTE_EXECUTAVEL;
+    opcoes.ambiente["ACBR_DIR"] = std::move(acbr_dir);
+    opcoes.ambiente["ACBR_FALSA_NOME"] = nome_falso;
+    opcoes.ambiente["ACBR_FALSA_VERSAO"] = versao_falsa;
+    return opcoes;
+}
+
+class Versao : public testing::Test {
+protected:
+    void SetUp() override {
+        if (std::string(PONTE_ARQUIVO_DA_LIB).empty())
+            GTEST_SKIP() << "ACBrLib is not published for this platform";
+    }
+};
+
+TEST_F(Versao, PeloAcbrDir) {
+    const Resultado r = rodar(com_falsa(fs::path(PONTE_LIB_FALSA).parent_path().string()),
+                              versao + "\n[\"versao\"]\n");
+    EXPECT_EQ(descrever(r.status), "exit 0");
+    // Each query runs the library's whole cycle anew.
+    EXPECT_EQ(r.saida, sucesso + sucesso);
+    EXPECT_EQ(r.erro, "");
+}
+
+TEST_F(Versao, PeloDiretorioAcbrAoLadoDoExecutavel) {
+    DiretorioTemporario temporario;
+    ASSERT_FALSE(temporario.caminho().empty());
+    const fs::path exe = temporario.caminho() / "acbr-ponte";
+    fs::create_directory(temporario.caminho() / "acbr");
+    fs::copy_file(PONTE_EXECUTAVEL, exe);
+    fs::copy_file(PONTE_LIB_FALSA, temporario.caminho() / "acbr" / PONTE_ARQUIVO_DA_LIB);
+    fs::permissions(exe, fs::perms::owner_all);
+
+    Opcoes opcoes = com_falsa(std::nullopt);
+    opcoes.executavel = exe.string();
+    const Resultado r = rodar(opcoes, versao);
+    EXPECT_EQ(descrever(r.status), "exit 0");
+    EXPECT_EQ(r.saida, sucesso);
+    EXPECT_EQ(r.erro, "");
+}
+
+TEST_F(Versao, DiretorioSemBibliotecaResponde) {
+    DiretorioTemporario vazio;
+    ASSERT_FALSE(vazio.caminho().empty());
+    const Resultado r = rodar(com_falsa(vazio.caminho().string()), versao + versao);
+    const std::string falha = "{\"ok\":false,\"erro\":\"biblioteca não encontrada em " +
+                              vazio.caminho().string() + "/" PONTE_ARQUIVO_DA_LIB "\"}\n";
+    EXPECT_EQ(descrever(r.status), "exit 0");
+    // The failure is a response: the loop goes on to the next command.
+    EXPECT_EQ(r.saida, falha + falha);
+    EXPECT_EQ(r.erro, "");
+}
+
+}  // namespace
+}  // namespace ponte::testes

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes sure the Debian packages that a build needs are installed. As root it installs the
+# missing ones with apt-get and says so; as another user it names them and fails.
+#   tools/dependencias.sh demo     build the bridge and run the demo
+#   tools/dependencias.sh testes   build and run the whole test suite
+set -euo pipefail
+
+pacotes=(cmake ninja-build g++ python3)
+case "${1:-testes}" in
+demo) ;;
+testes) pacotes+=(clang libgtest-dev nlohmann-json3-dev unicode-data) ;;
+*) echo "uso: $0 demo|testes" >&2; exit 2 ;;
+esac
+
+faltando=()
+for pacote in "${pacotes[@]}"; do
+  dpkg-query -W -f='${Status}' "$pacote" 2>/dev/null | grep -q 'install ok installed' || faltando+=("$pacote")
+done
+[ ${#faltando[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Faltam pacotes do Debian: ${faltando[*]}" >&2
+  echo "Instale-os com: sudo apt-get install ${faltando[*]}" >&2
+  exit 1
+fi
+echo "Instalando pacotes do Debian que faltam: ${faltando[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${faltando[@]}" >/dev/null
