@@ -58,17 +58,11 @@ static void registrar(const char* palavra) {
     fclose(registro);
 }
 
-__attribute__((constructor)) static void ao_carregar(void) {
-    registrar("carregar");
-}
+__attribute__((constructor)) static void ao_carregar(void) { registrar("carregar"); }
 
-__attribute__((destructor)) static void ao_descarregar(void) {
-    registrar("descarregar");
-}
+__attribute__((destructor)) static void ao_descarregar(void) { registrar("descarregar"); }
 
-static int handle_valido(const void* handle) {
-    return handle != NULL && ((const Handle*)handle)->magia == MAGIA;
-}
+static int handle_valido(const void* handle) { return handle != NULL && ((const Handle*)handle)->magia == MAGIA; }
 
 /* Writes at most *tamanho bytes of the text and leaves in *tamanho what the variant reports.
  * Unused in the variant that exports neither text entry point. */
@@ -141,8 +135,7 @@ EXPORTADA int32_t NFE_Finalizar(void* handle) {
 }
 #endif
 
-#if !defined(ACBR_FALSA_SEM_NOME) && !defined(ACBR_FALSA_SEM_NOME_NEM_VERSAO) && \
-    !defined(ACBR_FALSA_NOME_ENDERECO_NULO)
+#if !defined(ACBR_FALSA_SEM_NOME) && !defined(ACBR_FALSA_SEM_NOME_NEM_VERSAO) && !defined(ACBR_FALSA_NOME_ENDERECO_NULO)
 EXPORTADA int32_t NFE_Nome(void* handle, char* sNome, int32_t* esTamanho) {
     registrar("nome");
     return escrever_texto(handle, sNome, esTamanho, "ACBR_FALSA_NOME", NOME_PADRAO);

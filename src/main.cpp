@@ -6,17 +6,16 @@
 #include "laco/descritor_de_saida.hpp"
 #include "laco/laco.hpp"
 
+#include <unistd.h>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 int main() {
     ponte::laco::preparar_processo();
     ponte::laco::DescritorDeEntrada entrada(STDIN_FILENO);
     ponte::laco::DescritorDeSaida saida(STDOUT_FILENO);
-    ponte::laco::executar_laco(entrada, saida, [](std::string_view comando) {
-        return ponte::laco::atender(comando, &ponte::acbr::versao);
-    });
+    ponte::laco::executar_laco(
+        entrada, saida, [](std::string_view comando) { return ponte::laco::atender(comando, &ponte::acbr::versao); });
     // However the loop ended, the host is told nothing more than the exit status 0.
     return 0;
 }

@@ -10,8 +10,7 @@ namespace {
 
 std::optional<std::string> diretorio_acbr() {
     // A value that is not UTF-8 could not be shown in an answer faithfully: it counts as unset.
-    if (const char* valor = std::getenv("ACBR_DIR");
-        valor != nullptr && texto::utf8_valido(valor)) {
+    if (const char* valor = std::getenv("ACBR_DIR"); valor != nullptr && texto::utf8_valido(valor)) {
         return std::string(valor);
     }
     const auto executavel = caminho_do_executavel();

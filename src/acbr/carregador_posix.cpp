@@ -18,8 +18,7 @@ std::optional<std::string> descricao_pendente() {
 
 }  // namespace
 
-Biblioteca::Biblioteca(Biblioteca&& outra) noexcept
-    : nativa_(std::exchange(outra.nativa_, nullptr)) {}
+Biblioteca::Biblioteca(Biblioteca&& outra) noexcept : nativa_(std::exchange(outra.nativa_, nullptr)) {}
 
 Biblioteca& Biblioteca::operator=(Biblioteca&& outra) noexcept {
     if (this != &outra) {

@@ -53,9 +53,7 @@ std::optional<std::string> caminho_do_executavel() {
 
 #else
 
-std::optional<std::string> caminho_do_executavel() {
-    return std::nullopt;
-}
+std::optional<std::string> caminho_do_executavel() { return std::nullopt; }
 
 #endif
 

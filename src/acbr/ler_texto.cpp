@@ -9,8 +9,7 @@
 
 namespace ponte::acbr {
 
-std::optional<std::string> ler_texto(const carregador::Biblioteca& biblioteca, void* const& handle,
-                                     const char* nome) {
+std::optional<std::string> ler_texto(const carregador::Biblioteca& biblioteca, void* const& handle, const char* nome) {
     const auto achado = carregador::procurar(biblioteca, nome);
     const auto* endereco = std::get_if<void*>(&achado);
     if (endereco == nullptr) {

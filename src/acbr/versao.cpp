@@ -48,8 +48,8 @@ bool existe(const std::string& caminho) {
 }
 
 template <typename Funcao>
-std::variant<Funcao, std::string> resolver(const carregador::Biblioteca& biblioteca,
-                                           const char* nome, std::string_view prefixo) {
+std::variant<Funcao, std::string> resolver(const carregador::Biblioteca& biblioteca, const char* nome,
+                                           std::string_view prefixo) {
     const auto achado = carregador::procurar(biblioteca, nome);
     if (const auto* falha = std::get_if<carregador::Falha>(&achado)) {
         return juntar(prefixo, descricao(*falha, mensagens::simbolo_sem_endereco));
@@ -72,8 +72,7 @@ public:
 
     std::int32_t inicializar(FuncaoInicializar inicializar, const std::string& argumento_vazio) {
         valor_ = nullptr;
-        const auto resultado =
-            inicializar(&valor_, argumento_vazio.c_str(), argumento_vazio.c_str());
+        const auto resultado = inicializar(&valor_, argumento_vazio.c_str(), argumento_vazio.c_str());
         inicializado_ = resultado == 0;
         return resultado;
     }
@@ -97,21 +96,18 @@ Desfecho consultar(const std::string& caminho) {
 
     // Both are resolved before either is called: a library without NFE_Finalizar is never
     // initialised, since its handle could not be released.
-    auto inicializar =
-        resolver<FuncaoInicializar>(biblioteca, "NFE_Inicializar", mensagens::inicializar_ausente);
+    auto inicializar = resolver<FuncaoInicializar>(biblioteca, "NFE_Inicializar", mensagens::inicializar_ausente);
     if (auto* erro = std::get_if<std::string>(&inicializar)) {
         return std::move(*erro);
     }
-    auto finalizar =
-        resolver<FuncaoFinalizar>(biblioteca, "NFE_Finalizar", mensagens::finalizar_ausente);
+    auto finalizar = resolver<FuncaoFinalizar>(biblioteca, "NFE_Finalizar", mensagens::finalizar_ausente);
     if (auto* erro = std::get_if<std::string>(&finalizar)) {
         return std::move(*erro);
     }
 
     const std::string argumento_vazio;
     HandleDaLib handle(std::get<FuncaoFinalizar>(finalizar));
-    const auto resultado =
-        handle.inicializar(std::get<FuncaoInicializar>(inicializar), argumento_vazio);
+    const auto resultado = handle.inicializar(std::get<FuncaoInicializar>(inicializar), argumento_vazio);
     if (resultado != 0) {
         return juntar(mensagens::inicializar_devolveu, std::to_string(resultado));
     }
@@ -130,8 +126,7 @@ Resposta versao() {
         return Resposta::falha(std::string(mensagens::plataforma));
     }
     if (!existe(*caminho)) {
-        return Resposta::falha(
-            juntar(mensagens::nao_encontrada, texto::decodificar_utf8_leniente(*caminho)));
+        return Resposta::falha(juntar(mensagens::nao_encontrada, texto::decodificar_utf8_leniente(*caminho)));
     }
     auto desfecho = consultar(*caminho);
     if (auto* erro = std::get_if<std::string>(&desfecho)) {

@@ -1,18 +1,16 @@
 #include "laco/arranque.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace ponte::laco {
 
 namespace {
 
-bool fechado(int descritor) {
-    return ::fcntl(descritor, F_GETFD) == -1 && errno == EBADF;
-}
+bool fechado(int descritor) { return ::fcntl(descritor, F_GETFD) == -1 && errno == EBADF; }
 
 }  // namespace
 

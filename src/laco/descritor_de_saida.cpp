@@ -1,7 +1,7 @@
 #include "laco/descritor_de_saida.hpp"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace ponte::laco {
 

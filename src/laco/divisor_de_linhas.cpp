@@ -21,19 +21,14 @@ std::optional<std::string_view> DivisorDeLinhas::proxima() {
         }
         varrido_ = fim_;
         abrir_espaco();
-        const Leitura leitura =
-            fonte_.ler(std::span<char>(buffer_.data() + fim_, buffer_.size() - fim_));
+        const Leitura leitura = fonte_.ler(std::span<char>(buffer_.data() + fim_, buffer_.size() - fim_));
         switch (leitura.estado) {
-        case EstadoDaLeitura::dados:
-            fim_ += leitura.bytes;
-            break;
+        case EstadoDaLeitura::dados: fim_ += leitura.bytes; break;
         case EstadoDaLeitura::fim:
             esgotada_ = true;
             if (fim_ == inicio_) return std::nullopt;
             return std::string_view(buffer_.data() + inicio_, fim_ - inicio_);
-        case EstadoDaLeitura::falha:
-            esgotada_ = true;
-            return std::nullopt;
+        case EstadoDaLeitura::falha: esgotada_ = true; return std::nullopt;
         }
     }
 }

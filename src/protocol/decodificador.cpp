@@ -50,8 +50,7 @@ bool ler_variante(LeitorJson& leitor) {
     auto descricao = ler_e_descrever_escalar(leitor, c, &nome);
     if (!descricao) return false;
     if (c != '"') return leitor.falhar_aqui("invalid type: " + *descricao + std::string(esperava_variante));
-    if (nome != nome_da_versao)
-        return leitor.falhar_aqui("unknown variant `" + nome + "`, expected `versao`");
+    if (nome != nome_da_versao) return leitor.falhar_aqui("unknown variant `" + nome + "`, expected `versao`");
     return true;
 }
 
@@ -120,8 +119,8 @@ bool ler_forma_de_lista(LeitorJson& leitor) {
     }
     leitor.consumir();
     if (a_mais > 0)
-        return leitor.falhar_aqui(
-            "invalid length " + std::to_string(a_mais) + ", expected 0 elements in sequence", false);
+        return leitor.falhar_aqui("invalid length " + std::to_string(a_mais) + ", expected 0 elements in sequence",
+                                  false);
     return true;
 }
 

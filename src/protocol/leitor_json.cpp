@@ -222,8 +222,7 @@ bool LeitorJson::ler_expoente(bool& zerar, std::int64_t& expoente, std::uint64_t
         valor = valor * 10 + (*p_ - '0');
         ++p_;
         if (valor > maior_expoente_escrito) {
-            if (significando != 0 && !negativo)
-                return falhar_aqui(std::string(diagnostico::numero_fora_do_intervalo));
+            if (significando != 0 && !negativo) return falhar_aqui(std::string(diagnostico::numero_fora_do_intervalo));
             while (p_ < fim_ && e_digito(*p_)) ++p_;
             zerar = true;
             return true;

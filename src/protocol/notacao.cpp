@@ -16,9 +16,8 @@ constexpr int maior_expoente_plano = 15;
 
 void anexar_hexadecimal(std::string& destino, char32_t ponto) {
     std::array<char, 8> digitos{};
-    auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(),
-                             static_cast<std::uint32_t>(ponto), 16)
-                   .ptr;
+    auto fim =
+        std::to_chars(digitos.data(), digitos.data() + digitos.size(), static_cast<std::uint32_t>(ponto), 16).ptr;
     destino.append(digitos.data(), fim);
 }
 
@@ -32,8 +31,8 @@ std::string notacao_de_ponto_flutuante(double valor) {
     // Scientific form gives the shortest digits that read back as the same double, closest
     // to the exact value: "d.ddde+XX".
     std::array<char, 40> cientifica{};
-    auto fim = std::to_chars(cientifica.data(), cientifica.data() + cientifica.size(),
-                             std::fabs(valor), std::chars_format::scientific)
+    auto fim = std::to_chars(cientifica.data(), cientifica.data() + cientifica.size(), std::fabs(valor),
+                             std::chars_format::scientific)
                    .ptr;
     std::string_view forma(cientifica.data(), static_cast<std::size_t>(fim - cientifica.data()));
     auto posicao_e = forma.find('e');

@@ -12,18 +12,16 @@ namespace {
 // The doubles nearest to 10^0 .. 10^308, written as literals so that the compiler rounds each
 // one correctly.
 #define PONTE_P(x) 1e##x
-#define PONTE_D(x)                                                                       \
-    PONTE_P(x##0), PONTE_P(x##1), PONTE_P(x##2), PONTE_P(x##3), PONTE_P(x##4),           \
-        PONTE_P(x##5), PONTE_P(x##6), PONTE_P(x##7), PONTE_P(x##8), PONTE_P(x##9)
+#define PONTE_D(x)                                                                                           \
+    PONTE_P(x##0), PONTE_P(x##1), PONTE_P(x##2), PONTE_P(x##3), PONTE_P(x##4), PONTE_P(x##5), PONTE_P(x##6), \
+        PONTE_P(x##7), PONTE_P(x##8), PONTE_P(x##9)
 constexpr std::array<double, 309> potencias_de_dez = {
-    PONTE_P(0),  PONTE_P(1),  PONTE_P(2),  PONTE_P(3),  PONTE_P(4),  PONTE_P(5),
-    PONTE_P(6),  PONTE_P(7),  PONTE_P(8),  PONTE_P(9),  PONTE_D(1),  PONTE_D(2),
-    PONTE_D(3),  PONTE_D(4),  PONTE_D(5),  PONTE_D(6),  PONTE_D(7),  PONTE_D(8),
-    PONTE_D(9),  PONTE_D(10), PONTE_D(11), PONTE_D(12), PONTE_D(13), PONTE_D(14),
-    PONTE_D(15), PONTE_D(16), PONTE_D(17), PONTE_D(18), PONTE_D(19), PONTE_D(20),
-    PONTE_D(21), PONTE_D(22), PONTE_D(23), PONTE_D(24), PONTE_D(25), PONTE_D(26),
-    PONTE_D(27), PONTE_D(28), PONTE_D(29), PONTE_P(300), PONTE_P(301), PONTE_P(302),
-    PONTE_P(303), PONTE_P(304), PONTE_P(305), PONTE_P(306), PONTE_P(307), PONTE_P(308),
+    PONTE_P(0),   PONTE_P(1),   PONTE_P(2),   PONTE_P(3),   PONTE_P(4),   PONTE_P(5),   PONTE_P(6),   PONTE_P(7),
+    PONTE_P(8),   PONTE_P(9),   PONTE_D(1),   PONTE_D(2),   PONTE_D(3),   PONTE_D(4),   PONTE_D(5),   PONTE_D(6),
+    PONTE_D(7),   PONTE_D(8),   PONTE_D(9),   PONTE_D(10),  PONTE_D(11),  PONTE_D(12),  PONTE_D(13),  PONTE_D(14),
+    PONTE_D(15),  PONTE_D(16),  PONTE_D(17),  PONTE_D(18),  PONTE_D(19),  PONTE_D(20),  PONTE_D(21),  PONTE_D(22),
+    PONTE_D(23),  PONTE_D(24),  PONTE_D(25),  PONTE_D(26),  PONTE_D(27),  PONTE_D(28),  PONTE_D(29),  PONTE_P(300),
+    PONTE_P(301), PONTE_P(302), PONTE_P(303), PONTE_P(304), PONTE_P(305), PONTE_P(306), PONTE_P(307), PONTE_P(308),
 };
 #undef PONTE_D
 #undef PONTE_P

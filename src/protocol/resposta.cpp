@@ -45,9 +45,7 @@ Resposta Resposta::sucesso(std::optional<std::string> nome, std::optional<std::s
     return Resposta{true, std::move(nome), std::move(versao), std::nullopt};
 }
 
-Resposta Resposta::falha(std::string erro) {
-    return Resposta{false, std::nullopt, std::nullopt, std::move(erro)};
-}
+Resposta Resposta::falha(std::string erro) { return Resposta{false, std::nullopt, std::nullopt, std::move(erro)}; }
 
 std::optional<std::string> codificar(const Resposta& resposta) {
     const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 3> textos{{

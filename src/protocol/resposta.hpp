@@ -20,8 +20,7 @@ struct Resposta {
 };
 
 // Stands in for an encoded response should encoding ever fail.
-inline constexpr std::string_view resposta_de_reserva =
-    R"({"ok":false,"erro":"falha ao serializar a resposta"})";
+inline constexpr std::string_view resposta_de_reserva = R"({"ok":false,"erro":"falha ao serializar a resposta"})";
 
 // The compact JSON text of the response, without a line feed. Fails (nullopt) only when a
 // text is not well-formed UTF-8, which no response built by the bridge holds.

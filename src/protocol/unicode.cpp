@@ -35,9 +35,8 @@ static_assert(faixas_em_ordem(), "tabelas_unicode.inc must hold sorted, disjoint
 
 bool escapar_na_notacao(char32_t ponto) {
     // The first range that starts after the point; the one before it is the only candidate.
-    const auto depois = std::upper_bound(
-        std::begin(faixas_escapadas), std::end(faixas_escapadas), ponto,
-        [](char32_t valor, const Faixa& faixa) { return valor < faixa.primeiro; });
+    const auto depois = std::upper_bound(std::begin(faixas_escapadas), std::end(faixas_escapadas), ponto,
+                                         [](char32_t valor, const Faixa& faixa) { return valor < faixa.primeiro; });
     if (depois == std::begin(faixas_escapadas)) {
         return false;
     }

@@ -9,23 +9,21 @@ bool e_espaco_branco(char32_t ponto) {
         return true;
     }
     switch (ponto) {
-        case 0x0009U:
-        case 0x000AU:
-        case 0x000BU:
-        case 0x000CU:
-        case 0x000DU:
-        case 0x0020U:
-        case 0x0085U:
-        case 0x00A0U:
-        case 0x1680U:
-        case 0x2028U:
-        case 0x2029U:
-        case 0x202FU:
-        case 0x205FU:
-        case 0x3000U:
-            return true;
-        default:
-            return false;
+    case 0x0009U:
+    case 0x000AU:
+    case 0x000BU:
+    case 0x000CU:
+    case 0x000DU:
+    case 0x0020U:
+    case 0x0085U:
+    case 0x00A0U:
+    case 0x1680U:
+    case 0x2028U:
+    case 0x2029U:
+    case 0x202FU:
+    case 0x205FU:
+    case 0x3000U: return true;
+    default: return false;
     }
 }
 

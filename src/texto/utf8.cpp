@@ -68,9 +68,7 @@ inline Passo ler_passo(const unsigned char* p, std::size_t restante) {
     return {valor, total, true};
 }
 
-const unsigned char* bytes_de(std::string_view texto) {
-    return reinterpret_cast<const unsigned char*>(texto.data());
-}
+const unsigned char* bytes_de(std::string_view texto) { return reinterpret_cast<const unsigned char*>(texto.data()); }
 
 }  // namespace
 

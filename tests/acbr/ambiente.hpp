@@ -16,8 +16,7 @@ namespace ponte::testes {
 class VariavelDeAmbiente {
 public:
     // nullopt: unset for the scope.
-    VariavelDeAmbiente(std::string nome, const std::optional<std::string>& valor)
-        : nome_(std::move(nome)) {
+    VariavelDeAmbiente(std::string nome, const std::optional<std::string>& valor) : nome_(std::move(nome)) {
         if (const char* anterior = std::getenv(nome_.c_str())) {
             anterior_ = anterior;
         }
@@ -43,8 +42,7 @@ private:
 class DiretorioTemporario {
 public:
     DiretorioTemporario() {
-        std::string modelo =
-            (std::filesystem::temp_directory_path() / "ponte-acbr-XXXXXX").string();
+        std::string modelo = (std::filesystem::temp_directory_path() / "ponte-acbr-XXXXXX").string();
         if (::mkdtemp(modelo.data()) == nullptr) {
             throw std::runtime_error("mkdtemp falhou");
         }
@@ -64,8 +62,7 @@ private:
 
 class DiretorioDeTrabalho {
 public:
-    explicit DiretorioDeTrabalho(const std::filesystem::path& novo)
-        : anterior_(std::filesystem::current_path()) {
+    explicit DiretorioDeTrabalho(const std::filesystem::path& novo) : anterior_(std::filesystem::current_path()) {
         std::filesystem::current_path(novo);
     }
     DiretorioDeTrabalho(const DiretorioDeTrabalho&) = delete;

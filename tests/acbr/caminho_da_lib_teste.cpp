@@ -17,10 +17,17 @@ TEST(CaminhoDaLib, PaiEJuncao) {
         std::optional<std::string> esperado;
     };
     const std::vector<Pai> pais = {
-        {"/opt/app/acbr-ponte", "/opt/app"}, {"/acbr-ponte", "/"},  {"//acbr-ponte", "/"},
-        {"rel/acbr-ponte", "rel"},           {"a//b", "a"},         {"acbr-ponte", ""},
-        {"a/b/", "a"},                       {"b/", ""},
-        {"/", std::nullopt},                 {"//", std::nullopt},  {"", std::nullopt},
+        {"/opt/app/acbr-ponte", "/opt/app"},
+        {"/acbr-ponte", "/"},
+        {"//acbr-ponte", "/"},
+        {"rel/acbr-ponte", "rel"},
+        {"a//b", "a"},
+        {"acbr-ponte", ""},
+        {"a/b/", "a"},
+        {"b/", ""},
+        {"/", std::nullopt},
+        {"//", std::nullopt},
+        {"", std::nullopt},
     };
     for (const auto& caso : pais) {
         EXPECT_EQ(pai_do_caminho(caso.caminho), caso.esperado) << caso.caminho;
@@ -31,9 +38,7 @@ TEST(CaminhoDaLib, PaiEJuncao) {
     EXPECT_EQ(juntar_caminho("", "acbr"), "acbr");
 }
 
-TEST(CaminhoDaLib, MensagemDePlataformaTem151Bytes) {
-    EXPECT_EQ(mensagens::plataforma.size(), 151U);
-}
+TEST(CaminhoDaLib, MensagemDePlataformaTem151Bytes) { EXPECT_EQ(mensagens::plataforma.size(), 151U); }
 
 #if defined(PONTE_ARQUIVO_DA_LIB) && defined(__linux__)
 
@@ -52,7 +57,9 @@ TEST(CaminhoDaLib, AcbrDirOuAoLadoDoExecutavel) {
         {" com espaços ", " com espaços /" + arquivo},  // used unchanged, never trimmed
         {"", arquivo},                                  // empty is a directory, not unset
         {std::nullopt, ao_lado},
-        {"/opt/\xFF" "acbr", ao_lado},  // not UTF-8: as if unset
+        {"/opt/\xFF"
+         "acbr",
+         ao_lado},  // not UTF-8: as if unset
     };
     for (const auto& caso : casos) {
         testes::VariavelDeAmbiente acbr_dir("ACBR_DIR", caso.acbr_dir);

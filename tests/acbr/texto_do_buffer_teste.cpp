@@ -38,9 +38,15 @@ TEST(TextoDoBuffer, Tabela) {
         {"1.0\0"s, 4, "1.0\0"s},
         {" \0 "s, 3, "\0"s},
         // White_Space at both ends, interior kept; U+200B is not White_Space.
-        {" \t\r\n\v\f\xC2\x85\xC2\xA0" "ACBr \t Lib"
-         "\xE1\x9A\x80\xE2\x80\xA8\xE2\x80\xAF\xE3\x80\x80", 32, "ACBr \t Lib"},
-        {"\xE2\x80\x8B" "ACBr\xE2\x80\x8B", 10, "\xE2\x80\x8B" "ACBr\xE2\x80\x8B"},
+        {" \t\r\n\v\f\xC2\x85\xC2\xA0"
+         "ACBr \t Lib"
+         "\xE1\x9A\x80\xE2\x80\xA8\xE2\x80\xAF\xE3\x80\x80",
+         32, "ACBr \t Lib"},
+        {"\xE2\x80\x8B"
+         "ACBr\xE2\x80\x8B",
+         10,
+         "\xE2\x80\x8B"
+         "ACBr\xE2\x80\x8B"},
         {" \t\r\n", 4, ""},
         // One U+FFFD per maximal subpart.
         {"Vers\xE3o", 6, "Vers\xEF\xBF\xBDo"},

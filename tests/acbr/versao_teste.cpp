@@ -13,8 +13,7 @@
 namespace ponte::protocolo {
 void PrintTo(const Resposta& r, std::ostream* saida) {
     *saida << "{ok=" << r.ok << " nome=" << testing::PrintToString(r.nome)
-           << " versao=" << testing::PrintToString(r.versao)
-           << " erro=" << testing::PrintToString(r.erro) << "}";
+           << " versao=" << testing::PrintToString(r.versao) << " erro=" << testing::PrintToString(r.erro) << "}";
 }
 }  // namespace ponte::protocolo
 
@@ -31,8 +30,7 @@ const fs::path variantes = PONTE_FALSA_VARIANTES;
 
 // The stand-in's environment, isolated from the developer's for one test.
 struct AmbienteDaFalsa {
-    explicit AmbienteDaFalsa(const fs::path& registro)
-        : registro("ACBR_FALSA_REGISTRO", registro.string()) {}
+    explicit AmbienteDaFalsa(const fs::path& registro) : registro("ACBR_FALSA_REGISTRO", registro.string()) {}
     testes::VariavelDeAmbiente registro;
     testes::VariavelDeAmbiente nome{"ACBR_FALSA_NOME", std::nullopt};
     testes::VariavelDeAmbiente versao{"ACBR_FALSA_VERSAO", std::nullopt};
@@ -45,9 +43,7 @@ const std::string arquivo = PONTE_ARQUIVO_DA_LIB;
 const Registro ciclo = {"carregar", "inicializar", "nome", "versao", "finalizar", "descarregar"};
 const Registro so_carga = {"carregar", "descarregar"};
 
-std::string ate_a_capacidade(const std::string& texto) {
-    return texto + std::string(8192 - texto.size(), '\0');
-}
+std::string ate_a_capacidade(const std::string& texto) { return texto + std::string(8192 - texto.size(), '\0'); }
 
 enum class Colocacao { copia, ausente, diretorio, link, link_pendente, nao_biblioteca };
 
@@ -60,9 +56,7 @@ struct Caso {
     Registro registro;
 };
 
-void PrintTo(const Caso& caso, std::ostream* saida) {
-    *saida << caso.nome;
-}
+void PrintTo(const Caso& caso, std::ostream* saida) { *saida << caso.nome; }
 
 const Resposta padrao = Resposta::sucesso("ACBrLibNFe (falsa)", "0.0.0-falsa");
 
@@ -70,8 +64,7 @@ std::vector<Caso> casos() {
     using enum Colocacao;
     const auto falha = Resposta::falha;
     const auto sucesso = Resposta::sucesso;
-    const auto cheio =
-        sucesso(ate_a_capacidade("ACBrLibNFe (falsa)"), ate_a_capacidade("0.0.0-falsa"));
+    const auto cheio = sucesso(ate_a_capacidade("ACBrLibNFe (falsa)"), ate_a_capacidade("0.0.0-falsa"));
     const Registro sem_nome = {"carregar", "inicializar", "versao", "finalizar", "descarregar"};
     const Registro sem_textos = {"carregar", "inicializar", "finalizar", "descarregar"};
     const Registro init_falhou = {"carregar", "inicializar", "descarregar"};
@@ -157,9 +150,7 @@ TEST_P(VersaoContraAFalsa, RespostaERegistro) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Casos, VersaoContraAFalsa, testing::ValuesIn(casos()),
-                         [](const testing::TestParamInfo<Caso>& info) {
-                             return std::string(info.param.nome);
-                         });
+                         [](const testing::TestParamInfo<Caso>& info) { return std::string(info.param.nome); });
 
 TEST(Versao, DuasConsultasSaoDoisCiclos) {
     testes::DiretorioTemporario temporario;

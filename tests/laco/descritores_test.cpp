@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <unistd.h>
+#include <array>
 
 namespace ponte::testes {
 namespace {
@@ -26,8 +26,7 @@ struct Cano {
 TEST(Descritores, EntradaNaoLegivelEhFim) {
     Cano cano;
     std::array<char, 8> destino{};
-    EXPECT_EQ(laco::DescritorDeEntrada(cano.pontas[1]).ler(destino).estado,
-              laco::EstadoDaLeitura::fim);
+    EXPECT_EQ(laco::DescritorDeEntrada(cano.pontas[1]).ler(destino).estado, laco::EstadoDaLeitura::fim);
 }
 
 TEST(Descritores, SaidaNaoGravavelDescartaESegue) {

@@ -1,5 +1,5 @@
-#include "laco/divisor_de_linhas.hpp"
 #include "laco/laco.hpp"
+#include "laco/divisor_de_linhas.hpp"
 #include "memoria.hpp"
 
 #include <gtest/gtest.h>
@@ -33,8 +33,8 @@ class Servico : public testing::TestWithParam<Caso> {};
 
 // The same output whether the bytes arrive one at a time, in odd slices or all at once.
 TEST_P(Servico, SaidaNaoDependeDoFatiamento) {
-    for (const std::size_t fatia : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
-                                    GetParam().entrada.size() + 1})
+    for (const std::size_t fatia :
+         {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, GetParam().entrada.size() + 1})
         EXPECT_EQ(servir(GetParam().entrada, fatia), GetParam().saida) << "slices of " << fatia;
 }
 
@@ -43,20 +43,20 @@ using namespace std::string_literals;
 INSTANTIATE_TEST_SUITE_P(
     Laco, Servico,
     testing::Values(
-        Caso{"vazia", "", ""},
-        Caso{"lf", "a\nbc\n", "[a]\n[bc]\n"},
-        Caso{"cr_lf", "a\r\nbc\r\n", "[a]\n[bc]\n"},
-        Caso{"cr_no_meio", "a\rb\nc\r\rd\r\n", "[a\rb]\n[c\r\rd]\n"},
-        Caso{"ultima_sem_lf", "a\nb", "[a]\n[b]\n"},
-        Caso{"brancas", "\n \n\t\t\n\r\n\r\r\n\xC2\xA0\n\xE3\x80\x80\n\x0B\x0C\n\xC2\x85\n" "x\n", "[x]\n"},
-        Caso{"aparadas", " \t\xC2\xA0" "a b\xE3\x80\x80\r\n", "[a b]\n"},
+        Caso{"vazia", "", ""}, Caso{"lf", "a\nbc\n", "[a]\n[bc]\n"}, Caso{"cr_lf", "a\r\nbc\r\n", "[a]\n[bc]\n"},
+        Caso{"cr_no_meio", "a\rb\nc\r\rd\r\n", "[a\rb]\n[c\r\rd]\n"}, Caso{"ultima_sem_lf", "a\nb", "[a]\n[b]\n"},
+        Caso{"brancas",
+             "\n \n\t\t\n\r\n\r\r\n\xC2\xA0\n\xE3\x80\x80\n\x0B\x0C\n\xC2\x85\n"
+             "x\n",
+             "[x]\n"},
+        Caso{"aparadas",
+             " \t\xC2\xA0"
+             "a b\xE3\x80\x80\r\n",
+             "[a b]\n"},
         Caso{"bom_nao_e_branco", "\xEF\xBB\xBF\n\xE2\x80\x8B\n", "[\xEF\xBB\xBF]\n[\xE2\x80\x8B]\n"},
-        Caso{"nul_eh_caractere", "a\0b\n\0\n"s, "[a\0b]\n[\0]\n"s},
-        Caso{"ff_encerra", "a\nb\n\xFF\nc\n", "[a]\n[b]\n"},
-        Caso{"ff_em_linha_branca_encerra", " \xFF \nc\n", ""},
-        Caso{"sobrelongo_encerra", "a\n\xC0\xAF\nc\n", "[a]\n"},
-        Caso{"surrogate_encerra", "a\n\xED\xA0\x80\nc\n", "[a]\n"},
-        Caso{"cortado_no_fim_encerra", "a\n\xC3", "[a]\n"}),
+        Caso{"nul_eh_caractere", "a\0b\n\0\n"s, "[a\0b]\n[\0]\n"s}, Caso{"ff_encerra", "a\nb\n\xFF\nc\n", "[a]\n[b]\n"},
+        Caso{"ff_em_linha_branca_encerra", " \xFF \nc\n", ""}, Caso{"sobrelongo_encerra", "a\n\xC0\xAF\nc\n", "[a]\n"},
+        Caso{"surrogate_encerra", "a\n\xED\xA0\x80\nc\n", "[a]\n"}, Caso{"cortado_no_fim_encerra", "a\n\xC3", "[a]\n"}),
     [](const testing::TestParamInfo<Caso>& info) { return std::string(info.param.nome); });
 
 TEST(Laco, FalhaDeLeituraDescartaALinhaPendente) {
@@ -101,12 +101,11 @@ TEST_P(Escrita, FalhaEncerraDescarteSegue) {
 }
 
 using E = laco::Escrita;
-INSTANTIATE_TEST_SUITE_P(
-    Laco, Escrita,
-    testing::Values(Escritas{"falha_na_primeira", {E::falhou}, 1, ""},
-                    Escritas{"falha_na_segunda", {E::entregue, E::falhou}, 2, "[a]\n"},
-                    Escritas{"descarte_segue", {E::descartada, E::descartada}, 3, "[c]\n"}),
-    [](const testing::TestParamInfo<Escritas>& info) { return std::string(info.param.nome); });
+INSTANTIATE_TEST_SUITE_P(Laco, Escrita,
+                         testing::Values(Escritas{"falha_na_primeira", {E::falhou}, 1, ""},
+                                         Escritas{"falha_na_segunda", {E::entregue, E::falhou}, 2, "[a]\n"},
+                                         Escritas{"descarte_segue", {E::descartada, E::descartada}, 3, "[c]\n"}),
+                         [](const testing::TestParamInfo<Escritas>& info) { return std::string(info.param.nome); });
 
 // Against a plain reference split, over many block sizes and slice sizes, so that moving the
 // pending line and growing the buffer are exercised at every offset.

@@ -45,8 +45,7 @@ public:
     laco::Escrita escrever(std::string_view bytes) override {
         const std::size_t vez = escritas.size();
         escritas.emplace_back(bytes);
-        const laco::Escrita resultado =
-            vez < respostas.size() ? respostas[vez] : laco::Escrita::entregue;
+        const laco::Escrita resultado = vez < respostas.size() ? respostas[vez] : laco::Escrita::entregue;
         if (resultado == laco::Escrita::entregue) texto.append(bytes);
         return resultado;
     }

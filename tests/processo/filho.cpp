@@ -1,16 +1,16 @@
 #include "processo/filho.hpp"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -49,9 +49,7 @@ std::optional<Cano> abrir_cano() {
     return Cano{Descritor(pontas[0]), Descritor(pontas[1])};
 }
 
-void tornar_nao_bloqueante(int descritor) {
-    ::fcntl(descritor, F_SETFL, ::fcntl(descritor, F_GETFL) | O_NONBLOCK);
-}
+void tornar_nao_bloqueante(int descritor) { ::fcntl(descritor, F_SETFL, ::fcntl(descritor, F_GETFL) | O_NONBLOCK); }
 
 std::vector<std::string> montar_ambiente(const Opcoes& opcoes) {
     std::vector<std::string> variaveis;
@@ -89,8 +87,7 @@ struct Acoes {
 };
 
 // Connects (or closes) one standard descriptor of the child; `nossa` is the parent's end.
-bool ligar(Acoes& a, int numero, bool fechar, bool filho_le, Descritor& nossa,
-           Descritor& do_filho) {
+bool ligar(Acoes& a, int numero, bool fechar, bool filho_le, Descritor& nossa, Descritor& do_filho) {
     if (fechar) return ::posix_spawn_file_actions_addclose(&a.acoes, numero) == 0;
     auto cano = abrir_cano();
     if (!cano) return false;
@@ -114,8 +111,8 @@ Filho::Filho(const Opcoes& opcoes) {
         return;
     if (entrada_do_filho.aberto()) {
         if (!opcoes.entrada_previa.empty() &&
-            ::write(entrada_.numero(), opcoes.entrada_previa.data(),
-                    opcoes.entrada_previa.size()) != static_cast<ssize_t>(opcoes.entrada_previa.size()))
+            ::write(entrada_.numero(), opcoes.entrada_previa.data(), opcoes.entrada_previa.size()) !=
+                static_cast<ssize_t>(opcoes.entrada_previa.size()))
             return;
         if (opcoes.entrada_nao_bloqueante) tornar_nao_bloqueante(entrada_do_filho.numero());
     }
@@ -134,8 +131,7 @@ Filho::Filho(const Opcoes& opcoes) {
     auto argv = ponteiros(argumentos);
     auto envp = ponteiros(ambiente);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, opcoes.executavel.c_str(), &a.acoes, &a.atributos, argv.data(),
-                      envp.data()) == 0)
+    if (::posix_spawn(&pid, opcoes.executavel.c_str(), &a.acoes, &a.atributos, argv.data(), envp.data()) == 0)
         pid_ = pid;
 }
 
@@ -148,12 +144,9 @@ Filho::~Filho() {
 
 bool Filho::alcancado(Alvo alvo, std::string_view pendente) const {
     switch (alvo) {
-    case Alvo::escrita:
-        return pendente.empty();
-    case Alvo::linha:
-        return texto_saida_.find('\n', linhas_lidas_) != std::string::npos;
-    case Alvo::fim:
-        return !saida_.aberto() && !erro_.aberto();
+    case Alvo::escrita: return pendente.empty();
+    case Alvo::linha: return texto_saida_.find('\n', linhas_lidas_) != std::string::npos;
+    case Alvo::fim: return !saida_.aberto() && !erro_.aberto();
     }
     return true;
 }
@@ -161,8 +154,8 @@ bool Filho::alcancado(Alvo alvo, std::string_view pendente) const {
 bool Filho::bombear(std::string_view& pendente, Alvo alvo, Prazo prazo) {
     std::array<char, 64 * 1024> bloco{};
     while (!alcancado(alvo, pendente)) {
-        const auto resta = std::chrono::duration_cast<std::chrono::milliseconds>(
-            prazo - std::chrono::steady_clock::now());
+        const auto resta =
+            std::chrono::duration_cast<std::chrono::milliseconds>(prazo - std::chrono::steady_clock::now());
         if (resta.count() <= 0) return false;
 
         std::array<pollfd, 3> vigiados{};
@@ -182,23 +175,25 @@ bool Filho::bombear(std::string_view& pendente, Alvo alvo, Prazo prazo) {
             if (p.fd == entrada_.numero()) {
                 const std::size_t parte = std::min<std::size_t>(pendente.size(), 1 << 20);
                 const ssize_t n = ::write(p.fd, pendente.data(), parte);
-                if (n > 0) pendente.remove_prefix(static_cast<std::size_t>(n));
-                else if (n < 0 && errno != EAGAIN && errno != EINTR) return false;  // reader gone
+                if (n > 0)
+                    pendente.remove_prefix(static_cast<std::size_t>(n));
+                else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                    return false;  // reader gone
                 continue;
             }
             Descritor& origem = p.fd == saida_.numero() ? saida_ : erro_;
             std::string& destino = p.fd == saida_.numero() ? texto_saida_ : texto_erro_;
             const ssize_t n = ::read(p.fd, bloco.data(), bloco.size());
-            if (n > 0) destino.append(bloco.data(), static_cast<std::size_t>(n));
-            else if (n == 0 || (errno != EAGAIN && errno != EINTR)) origem.fechar();
+            if (n > 0)
+                destino.append(bloco.data(), static_cast<std::size_t>(n));
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                origem.fechar();
         }
     }
     return true;
 }
 
-bool Filho::escrever(std::string_view bytes, Prazo prazo) {
-    return bombear(bytes, Alvo::escrita, prazo);
-}
+bool Filho::escrever(std::string_view bytes, Prazo prazo) { return bombear(bytes, Alvo::escrita, prazo); }
 
 std::optional<std::string> Filho::ler_linha(Prazo prazo) {
     std::string_view nada;

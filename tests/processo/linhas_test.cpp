@@ -50,23 +50,18 @@ TEST_P(Linhas, RespondeUmaLinhaPorComando) {
 INSTANTIATE_TEST_SUITE_P(
     Processo, Linhas,
     testing::Values(
-        Caso{"vazia", "", ""},
-        Caso{"brancas", "\n  \n\t\n\r\n\r\r\n\xC2\xA0\n\xE3\x80\x80\n \t\xC2\xA0\r\n", ""},
-        Caso{"branca_e_depois_comando", "\n \n{}\n", sem_cmd},
-        Caso{"cr_lf", "{}\r\n[]\r\n", sem_cmd + sem_cmd},
+        Caso{"vazia", "", ""}, Caso{"brancas", "\n  \n\t\n\r\n\r\r\n\xC2\xA0\n\xE3\x80\x80\n \t\xC2\xA0\r\n", ""},
+        Caso{"branca_e_depois_comando", "\n \n{}\n", sem_cmd}, Caso{"cr_lf", "{}\r\n[]\r\n", sem_cmd + sem_cmd},
         // The CR stays in the line and counts in the column.
         Caso{"cr_no_meio", "{\"cmd\":\r\"nope\"}\n",
              invalido("unknown variant `nope`, expected `versao` at line 1 column 14")},
-        Caso{"bom", "\xEF\xBB\xBF{\"cmd\":\"versao\"}\n",
-             invalido("expected value at line 1 column 1")},
-        Caso{"nbsp_antes", "\xC2\xA0{}\xE3\x80\x80\n", sem_cmd},
-        Caso{"ultima_sem_lf", "{}\n{}", sem_cmd + sem_cmd},
+        Caso{"bom", "\xEF\xBB\xBF{\"cmd\":\"versao\"}\n", invalido("expected value at line 1 column 1")},
+        Caso{"nbsp_antes", "\xC2\xA0{}\xE3\x80\x80\n", sem_cmd}, Caso{"ultima_sem_lf", "{}\n{}", sem_cmd + sem_cmd},
         Caso{"ultima_sem_lf_com_cr", "{}\r", sem_cmd},
         Caso{"utf8_invalido_encerra", "{}\n[]\n\xFF\n{}\n", sem_cmd + sem_cmd},
         Caso{"sobrelongo_encerra", "{}\n\xC0\x80\n{}\n", sem_cmd},
         Caso{"tres_de_uma_vez", "{}\n{\"cmd\":1}\n[]\n",
-             sem_cmd + invalido("invalid type: integer `1`, expected variant identifier at line 1 column 8") +
-                 sem_cmd},
+             sem_cmd + invalido("invalid type: integer `1`, expected variant identifier at line 1 column 8") + sem_cmd},
         Caso{"comando_em_duas_linhas", "{\n}\n",
              invalido("EOF while parsing an object at line 1 column 1") +
                  invalido("expected value at line 1 column 1")}),
@@ -80,8 +75,8 @@ TEST(Processo, IgnoraArgumentos) {
 
 TEST(Processo, LinhaLongaEhAtendida) {
     std::string linha = "{\"x\":\"" + std::string(32 * 1024 * 1024, 'a') + "\",\"cmd\":\"nope\"}";
-    const std::string esperado = invalido("unknown variant `nope`, expected `versao` at line 1 column " +
-                                          std::to_string(linha.size() - 1));
+    const std::string esperado =
+        invalido("unknown variant `nope`, expected `versao` at line 1 column " + std::to_string(linha.size() - 1));
     linha += "\n{}\n";
     esperar_saida_limpa(rodar(ponte_padrao(), linha, 60s), esperado + sem_cmd);
 }
@@ -132,13 +127,12 @@ TEST_P(DescritoresFechados, TerminaComZero) {
     EXPECT_EQ(r.erro, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Processo, DescritoresFechados,
-    testing::Values(Fechados{"entrada", true, false, false, ""},
-                    Fechados{"saida_e_erro", false, true, true, ""},
-                    Fechados{"erro", false, false, true, sem_cmd + sem_cmd},
-                    Fechados{"todos", true, true, true, ""}),
-    [](const testing::TestParamInfo<Fechados>& info) { return std::string(info.param.nome); });
+INSTANTIATE_TEST_SUITE_P(Processo, DescritoresFechados,
+                         testing::Values(Fechados{"entrada", true, false, false, ""},
+                                         Fechados{"saida_e_erro", false, true, true, ""},
+                                         Fechados{"erro", false, false, true, sem_cmd + sem_cmd},
+                                         Fechados{"todos", true, true, true, ""}),
+                         [](const testing::TestParamInfo<Fechados>& info) { return std::string(info.param.nome); });
 
 TEST(Processo, EntradaNaoBloqueanteSemDadosEncerra) {
     Opcoes opcoes = ponte_padrao();

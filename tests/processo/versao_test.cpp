@@ -16,8 +16,7 @@ using namespace std::chrono_literals;
 const std::string versao = "{\"cmd\":\"versao\"}\n";
 const std::string nome_falso = "ACBrLibNFe de ensaio — ção";
 const std::string versao_falsa = "9.8.7-teste";
-const std::string sucesso =
-    "{\"ok\":true,\"nome\":\"" + nome_falso + "\",\"versao\":\"" + versao_falsa + "\"}\n";
+const std::string sucesso = "{\"ok\":true,\"nome\":\"" + nome_falso + "\",\"versao\":\"" + versao_falsa + "\"}\n";
 
 class DiretorioTemporario {
 public:
@@ -49,14 +48,12 @@ Opcoes com_falsa(std::optional<std::string> acbr_dir) {
 class Versao : public testing::Test {
 protected:
     void SetUp() override {
-        if (std::string(PONTE_ARQUIVO_DA_LIB).empty())
-            GTEST_SKIP() << "ACBrLib is not published for this platform";
+        if (std::string(PONTE_ARQUIVO_DA_LIB).empty()) GTEST_SKIP() << "ACBrLib is not published for this platform";
     }
 };
 
 TEST_F(Versao, PeloAcbrDir) {
-    const Resultado r = rodar(com_falsa(fs::path(PONTE_LIB_FALSA).parent_path().string()),
-                              versao + "\n[\"versao\"]\n");
+    const Resultado r = rodar(com_falsa(fs::path(PONTE_LIB_FALSA).parent_path().string()), versao + "\n[\"versao\"]\n");
     EXPECT_EQ(descrever(r.status), "exit 0");
     // Each query runs the library's whole cycle anew.
     EXPECT_EQ(r.saida, sucesso + sucesso);
@@ -84,8 +81,8 @@ TEST_F(Versao, DiretorioSemBibliotecaResponde) {
     DiretorioTemporario vazio;
     ASSERT_FALSE(vazio.caminho().empty());
     const Resultado r = rodar(com_falsa(vazio.caminho().string()), versao + versao);
-    const std::string falha = "{\"ok\":false,\"erro\":\"biblioteca não encontrada em " +
-                              vazio.caminho().string() + "/" PONTE_ARQUIVO_DA_LIB "\"}\n";
+    const std::string falha = "{\"ok\":false,\"erro\":\"biblioteca não encontrada em " + vazio.caminho().string() +
+                              "/" PONTE_ARQUIVO_DA_LIB "\"}\n";
     EXPECT_EQ(descrever(r.status), "exit 0");
     // The failure is a response: the loop goes on to the next command.
     EXPECT_EQ(r.saida, falha + falha);

@@ -38,11 +38,12 @@ TEST(Decodificador, ExemplosCompletos) {
         {R"({"cmd":"a\"b"})", invalido(R"(unknown variant `a\"b`, expected `versao` at line 1 column 13)")},
         {R"({"cmd":1})", invalido("invalid type: integer `1`, expected variant identifier at line 1 column 8")},
         {R"({"cmd":null})", invalido("invalid type: null, expected variant identifier at line 1 column 11")},
-        {R"({"cmd":["versao"]})",
-         invalido("invalid type: sequence, expected variant identifier at line 1 column 7")},
-        {R"("versao")", invalido(R"(invalid type: string \"versao\", expected internally tagged enum Comando at line 1 column 8)")},
+        {R"({"cmd":["versao"]})", invalido("invalid type: sequence, expected variant identifier at line 1 column 7")},
+        {R"("versao")",
+         invalido(R"(invalid type: string \"versao\", expected internally tagged enum Comando at line 1 column 8)")},
         {"true", invalido("invalid type: boolean `true`, expected internally tagged enum Comando at line 1 column 4")},
-        {"-0", invalido("invalid type: floating point `-0.0`, expected internally tagged enum Comando at line 1 column 2")},
+        {"-0",
+         invalido("invalid type: floating point `-0.0`, expected internally tagged enum Comando at line 1 column 2")},
         {R"(["versao",1,2])", invalido("invalid length 2, expected 0 elements in sequence")},
         {R"({"cmd":"versao"} x)", invalido("trailing characters at line 1 column 18")},
         {R"({"cmd":"versao")", invalido("EOF while parsing an object at line 1 column 15")},
@@ -107,10 +108,13 @@ TEST(Decodificador, FormaDeObjeto) {
         {R"({"a":1e400,"cmd":"versao"})", "number out of range at line 1 column 10"},
         {R"({"a":'x',"cmd":"versao"})", "expected value at line 1 column 6"},
         {R"({"a":+1,"cmd":"versao"})", "expected value at line 1 column 6"},
-        {"{\"a\":\"x\ty\",\"cmd\":\"versao\"}", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 8"},
+        {"{\"a\":\"x\ty\",\"cmd\":\"versao\"}",
+         "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 8"},
         {"{\"a\":\"x\\ty\",\"cmd\":\"versao\"}", "Versao"},
         {"{\"a\":1,\f\"cmd\":\"versao\"}", "key must be a string at line 1 column 8"},
-        {"{\"a\":\xC2\xA0" "1}", "expected value at line 1 column 6"},
+        {"{\"a\":\xC2\xA0"
+         "1}",
+         "expected value at line 1 column 6"},
     });
 }
 
@@ -150,7 +154,8 @@ TEST(Decodificador, ValorInteiroNaLinha) {
         {"18446744073709551616", "invalid type: floating point `1.8446744073709552e+19`" + comando + "20"},
         {"9007199254740993.0", "invalid type: floating point `9007199254740994.0`" + comando + "18"},
         {R"("a\tb\u0000\u00e3'\"\\")", R"(invalid type: string "a\tb\0ã'\"\\")" + comando + "23"},
-        {R"("\u007f\u0301\u00ad\u200b\ue000 ")", R"(invalid type: string "\u{7f}\u{301}\u{ad}\u{200b}\u{e000} ")" + comando + "33"},
+        {R"("\u007f\u0301\u00ad\u200b\ue000 ")",
+         R"(invalid type: string "\u{7f}\u{301}\u{ad}\u{200b}\u{e000} ")" + comando + "33"},
         {R"("\ud83d\ude00")", "invalid type: string \"\xF0\x9F\x98\x80\"" + comando + "14"},
         {"x", "expected value at line 1 column 1"},
         {"\xEF\xBB\xBF{}", "expected value at line 1 column 1"},
@@ -180,7 +185,8 @@ TEST(Decodificador, Strings) {
         {R"("\uD800\)", "EOF while parsing a string at line 1 column 8"},
         {R"("\uD800\u12")", "EOF while parsing a string at line 1 column 12"},
         {R"({"a":"\uDFFF","cmd":"versao"})", "lone leading surrogate in hex escape at line 1 column 12"},
-        {std::string("\"a\0b\"", 5), "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
+        {std::string("\"a\0b\"", 5),
+         "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
         {"\"\x1F\"", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 2"},
         {"\"\x7F\"", "invalid type: string \"\\u{7f}\", expected internally tagged enum Comando at line 1 column 3"},
     });
@@ -202,8 +208,10 @@ TEST(Decodificador, Numeros) {
         {"1.7976931348623158e308", "number out of range at line 1 column 22"},
         {"1e99999999999", "number out of range at line 1 column 12"},
         //           ^ the digit that took the exponent past 2147483647
-        {"0e99999999999 x", "invalid type: floating point `0.0`, expected internally tagged enum Comando at line 1 column 13"},
-        {"-1e-99999999999", "invalid type: floating point `-0.0`, expected internally tagged enum Comando at line 1 column 15"},
+        {"0e99999999999 x",
+         "invalid type: floating point `0.0`, expected internally tagged enum Comando at line 1 column 13"},
+        {"-1e-99999999999",
+         "invalid type: floating point `-0.0`, expected internally tagged enum Comando at line 1 column 15"},
         {"1e-400", "invalid type: floating point `0.0`, expected internally tagged enum Comando at line 1 column 6"},
         {"0.0", "invalid type: floating point `0.0`, expected internally tagged enum Comando at line 1 column 3"},
         {"1E3", "invalid type: floating point `1000.0`, expected internally tagged enum Comando at line 1 column 3"},
@@ -212,13 +220,15 @@ TEST(Decodificador, Numeros) {
 
 TEST(Decodificador, LimiteDeAninhamento) {
     const std::string prefixo = R"({"cmd":"versao","a":)";
-    auto aninhado = [&](int n) { return prefixo + std::string(static_cast<std::size_t>(n), '[') + std::string(static_cast<std::size_t>(n), ']') + "}"; };
+    auto aninhado = [&](int n) {
+        return prefixo + std::string(static_cast<std::size_t>(n), '[') + std::string(static_cast<std::size_t>(n), ']') +
+               "}";
+    };
     EXPECT_EQ(diagnostico_da_linha(aninhado(126)), "Versao");
     EXPECT_EQ(diagnostico_da_linha(aninhado(127)), "recursion limit exceeded at line 1 column 147");
     EXPECT_EQ(diagnostico_da_linha(std::string(127, '[') + std::string(127, ']')),
               "invalid type: sequence, expected variant identifier at line 1 column 1");
-    EXPECT_EQ(diagnostico_da_linha("[\"versao\"," + std::string(126, '{')),
-              "key must be a string at line 1 column 12");
+    EXPECT_EQ(diagnostico_da_linha("[\"versao\"," + std::string(126, '{')), "key must be a string at line 1 column 12");
     // Objects and arrays alternating: the 64th object is the 128th level.
     std::string objetos = "[\"versao\",";
     for (int i = 0; i < 64; ++i) objetos += "{\"a\":[";

@@ -20,7 +20,9 @@ TEST(Resposta, CodificaMembrosNaOrdemSemAusentesNemNull) {
         {Resposta::sucesso(std::nullopt, "1.0"), R"({"ok":true,"versao":"1.0"})"},
         {Resposta::sucesso("", std::nullopt), R"({"ok":true,"nome":""})"},
         {Resposta::falha("x"), R"({"ok":false,"erro":"x"})"},
-        {Resposta::falha("a\"b\\c\x1b/ã\x7f"), R"({"ok":false,"erro":"a\"b\\c\u001b/ã)" "\x7f" R"("})"},
+        {Resposta::falha("a\"b\\c\x1b/ã\x7f"), R"({"ok":false,"erro":"a\"b\\c\u001b/ã)"
+                                               "\x7f"
+                                               R"("})"},
         {Resposta::falha(std::string("\b\t\n\f\r\0\x01\x1f", 8)),
          R"({"ok":false,"erro":"\b\t\n\f\r\u0000\u0001\u001f"})"},
         {resposta_comando_invalido("d"), R"({"ok":false,"erro":"comando inválido: d"})"},

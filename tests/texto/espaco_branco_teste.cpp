@@ -11,9 +11,8 @@ namespace {
 using ponte::texto::aparar_espaco_branco;
 
 constexpr char32_t espacos_brancos[] = {
-    0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x0020, 0x0085, 0x00A0, 0x1680,
-    0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2008,
-    0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000,
+    0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x0020, 0x0085, 0x00A0, 0x1680, 0x2000, 0x2001, 0x2002, 0x2003,
+    0x2004, 0x2005, 0x2006, 0x2007, 0x2008, 0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000,
 };
 
 std::string utf8(char32_t ponto) {
@@ -31,8 +30,7 @@ TEST(EspacoBranco, ExatamenteOsVinteECinco) {
     }
     EXPECT_EQ(contados, 25);
     for (char32_t ponto : espacos_brancos) {
-        EXPECT_TRUE(ponte::texto::e_espaco_branco(ponto))
-            << std::hex << static_cast<unsigned long>(ponto);
+        EXPECT_TRUE(ponte::texto::e_espaco_branco(ponto)) << std::hex << static_cast<unsigned long>(ponto);
     }
 }
 
@@ -40,8 +38,7 @@ TEST(EspacoBranco, CadaUmSaiDasDuasPontasEFicaNoMeio) {
     for (char32_t ponto : espacos_brancos) {
         const std::string branco = utf8(ponto);
         const std::string texto = branco + branco + "a" + branco + "b" + branco;
-        EXPECT_EQ(aparar_espaco_branco(texto), "a" + branco + "b")
-            << std::hex << static_cast<unsigned long>(ponto);
+        EXPECT_EQ(aparar_espaco_branco(texto), "a" + branco + "b") << std::hex << static_cast<unsigned long>(ponto);
     }
 }
 

@@ -46,7 +46,10 @@ TEST(Utf8Valido, TabelaDeFronteiras) {
         {"truncado de dois", "\xC3", false},
         {"truncado de tres", "\xE2\x82", false},
         {"truncado de quatro", "\xF0\x9F\x98", false},
-        {"truncado seguido de ASCII", "\xE2\x82" "a", false},
+        {"truncado seguido de ASCII",
+         "\xE2\x82"
+         "a",
+         false},
         {"continuacao a mais", "\xC3\xA3\x80", false},
     };
     for (const auto& caso : casos) {
@@ -86,9 +89,16 @@ TEST(DecodificacaoLeniente, SubpartesMaximas) {
     const std::string fffd = "\xEF\xBF\xBD";
     const CasoLeniente casos[] = {
         {"valido intacto", "a\xC3\xA3\xF0\x9F\x98\x80", "a\xC3\xA3\xF0\x9F\x98\x80"},
-        {"NUL fica", "a\x00" "b"s, "a\x00" "b"s},
+        {"NUL fica",
+         "a\x00"
+         "b"s,
+         "a\x00"
+         "b"s},
         {"E0 80 da dois", "\xE0\x80", fffd + fffd},
-        {"truncado de quatro e A", "\xF0\x9F\x98" "A", fffd + "A"},
+        {"truncado de quatro e A",
+         "\xF0\x9F\x98"
+         "A",
+         fffd + "A"},
         {"C0 AF da dois", "\xC0\xAF", fffd + fffd},
         {"ED A0 80 da tres", "\xED\xA0\x80", fffd + fffd + fffd},
         {"F4 90 80 80 da quatro", "\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},
@@ -111,9 +121,12 @@ TEST(PontosDeCodigo, PrimeiroUltimoEAnexar) {
         std::string bytes;
     };
     const Caso casos[] = {
-        {U'\0', "\x00"s},         {U'a', "a"},
-        {U'\u00E3', "\xC3\xA3"},  {U'\u3000', "\xE3\x80\x80"},
-        {U'\U0001F600', "\xF0\x9F\x98\x80"}, {U'\U0010FFFF', "\xF4\x8F\xBF\xBF"},
+        {U'\0', "\x00"s},
+        {U'a', "a"},
+        {U'\u00E3', "\xC3\xA3"},
+        {U'\u3000', "\xE3\x80\x80"},
+        {U'\U0001F600', "\xF0\x9F\x98\x80"},
+        {U'\U0010FFFF', "\xF4\x8F\xBF\xBF"},
     };
     for (const auto& caso : casos) {
         std::string escrito;
