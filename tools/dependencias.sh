@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Makes sure the Debian packages that a build needs are installed. As root it installs the
 # missing ones with apt-get and says so; as another user it names them and fails.
-#   tools/dependencias.sh demo     build the bridge and run the demo
-#   tools/dependencias.sh testes   build and run the whole test suite
+#   tools/dependencias.sh demo        build the bridge and run the demo
+#   tools/dependencias.sh testes      build and run the test suite, sanitizers, fuzzing, checks
+#   tools/dependencias.sh bench       the benchmarks and their baselines
+#   tools/dependencias.sh windows     cross-build for Windows x64 and test under Wine
+#   tools/dependencias.sh x86         build and test for Linux x86 (32-bit)
 set -euo pipefail
 
 pacotes=(cmake ninja-build g++ python3)
 case "${1:-testes}" in
 demo) ;;
-testes) pacotes+=(clang libgtest-dev nlohmann-json3-dev unicode-data) ;;
-*) echo "uso: $0 demo|testes" >&2; exit 2 ;;
+testes) pacotes+=(clang libclang-rt-14-dev clang-tidy clang-format libgtest-dev nlohmann-json3-dev unicode-data
+        valgrind gcovr binutils) ;;
+bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
+windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
+x86) pacotes+=(gcc-multilib g++-multilib googletest nlohmann-json3-dev) ;;
+*) echo "uso: $0 demo|testes|bench|windows|x86" >&2; exit 2 ;;
 esac
 
 faltando=()

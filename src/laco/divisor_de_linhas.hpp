@@ -16,7 +16,7 @@ namespace ponte::laco {
 // is linear in its length, however many reads it takes to arrive. Lines have no length bound.
 class DivisorDeLinhas {
 public:
-    static constexpr std::size_t bloco_padrao = 64 * 1024;
+    static constexpr std::size_t bloco_padrao = std::size_t{64} * 1024;
 
     explicit DivisorDeLinhas(FonteDeBytes& fonte, std::size_t bloco = bloco_padrao);
 

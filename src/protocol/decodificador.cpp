@@ -3,6 +3,7 @@
 #include "protocol/notacao.hpp"
 
 #include <string>
+#include <utility>
 
 namespace ponte::protocolo {
 namespace {
@@ -118,10 +119,9 @@ bool ler_forma_de_lista(LeitorJson& leitor) {
         ++a_mais;
     }
     leitor.consumir();
-    if (a_mais > 0)
-        return leitor.falhar_aqui("invalid length " + std::to_string(a_mais) + ", expected 0 elements in sequence",
-                                  false);
-    return true;
+    if (a_mais == 0) return true;
+    auto mensagem = "invalid length " + std::to_string(a_mais) + ", expected 0 elements in sequence";
+    return leitor.falhar_aqui(std::move(mensagem), false);
 }
 
 bool ler_comando(LeitorJson& leitor) {
