@@ -35,27 +35,6 @@ bool tipo_conhecido(std::string_view diagnostico, std::size_t comprimento) {
     auto coluna = std::strtoull(std::string(diagnostico.substr(posicao + sufixo.size())).c_str(), nullptr, 10);
     if (coluna > comprimento) return false;
     auto mensagem = diagnostico.substr(0, posicao);
-    const std::array sintaxe = {
-        fim_em_lista,
-        fim_em_objeto,
-        fim_em_string,
-        fim_em_valor,
-        esperava_dois_pontos,
-        esperava_virgula_ou_colchete,
-        esperava_virgula_ou_chave,
-        esperava_identificador,
-        esperava_valor,
-        escape_invalido,
-        numero_invalido,
-        numero_fora_do_intervalo,
-        caractere_de_controle,
-        chave_nao_e_string,
-        substituto_isolado,
-        fim_inesperado_de_escape,
-        virgula_final,
-        caracteres_a_mais,
-        limite_de_recursao,
-    };
     for (auto texto : sintaxe)
         if (mensagem == texto) return true;
     const std::array prefixos = {std::string_view("invalid type: "), std::string_view("unknown variant `"),

@@ -2,6 +2,7 @@
 
 #include "protocol/numero.hpp"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -31,6 +32,28 @@ inline constexpr std::string_view fim_inesperado_de_escape = "unexpected end of 
 inline constexpr std::string_view virgula_final = "trailing comma";
 inline constexpr std::string_view caracteres_a_mais = "trailing characters";
 inline constexpr std::string_view limite_de_recursao = "recursion limit exceeded";
+
+inline constexpr std::array sintaxe = {
+    fim_em_lista,
+    fim_em_objeto,
+    fim_em_string,
+    fim_em_valor,
+    esperava_dois_pontos,
+    esperava_virgula_ou_colchete,
+    esperava_virgula_ou_chave,
+    esperava_identificador,
+    esperava_valor,
+    escape_invalido,
+    numero_invalido,
+    numero_fora_do_intervalo,
+    caractere_de_controle,
+    chave_nao_e_string,
+    substituto_isolado,
+    fim_inesperado_de_escape,
+    virgula_final,
+    caracteres_a_mais,
+    limite_de_recursao,
+};
 }  // namespace diagnostico
 
 // Arrays and objects nest at most this deep, the outermost counting as 1.

@@ -18,27 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 bool e_diagnostico_de_sintaxe(std::string_view diagnostico) {
-    using namespace protocolo::diagnostico;
-    const std::array textos = {
-        fim_em_lista,
-        fim_em_objeto,
-        fim_em_string,
-        fim_em_valor,
-        esperava_dois_pontos,
-        esperava_virgula_ou_colchete,
-        esperava_virgula_ou_chave,
-        esperava_identificador,
-        esperava_valor,
-        escape_invalido,
-        numero_invalido,
-        numero_fora_do_intervalo,
-        caractere_de_controle,
-        chave_nao_e_string,
-        substituto_isolado,
-        fim_inesperado_de_escape,
-        virgula_final,
-        limite_de_recursao,
-    };
+    const auto& textos = protocolo::diagnostico::sintaxe;
     return std::any_of(textos.begin(), textos.end(), [&](std::string_view texto) {
         return diagnostico.substr(0, texto.size()) == texto && diagnostico.substr(texto.size(), 9) == " at line ";
     });
