@@ -1,6 +1,8 @@
 #include "acbr/mensagens.hpp"
 #include "acbr/versao.hpp"
 #include "ambiente.hpp"
+#include "comum/json_valido.hpp"
+#include "protocol/resposta.hpp"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +132,9 @@ TEST_P(VersaoContraAFalsa, RespostaERegistro) {
     testes::VariavelDeAmbiente acbr_dir("ACBR_DIR", dir.string());
 
     const auto resposta = versao();
+    const auto linha = protocolo::codificar(resposta);
+    ASSERT_TRUE(linha.has_value());
+    EXPECT_TRUE(testes::uma_linha_de_json_valido(*linha)) << *linha;
 
     auto esperada = caso.esperada;
     if (esperada.erro) {
