@@ -9,6 +9,7 @@
 #include <string.h>
 
 #if defined(_WIN32)
+#include <windows.h>
 #define EXPORTADA __declspec(dllexport)
 #else
 #define EXPORTADA __attribute__((visibility("default")))
@@ -41,15 +42,67 @@ typedef struct {
     uint64_t magia;
 } Handle;
 
+#if defined(_WIN32)
+/* The environment is UTF-16 on Windows; the C runtime's getenv would give the ANSI code page's
+ * bytes, which are not what the host set. The variable's value as UTF-8, to be freed; NULL when
+ * unset. */
+static char* variavel_utf8(const char* nome) {
+    wchar_t nome_largo[64];
+    if (MultiByteToWideChar(CP_UTF8, 0, nome, -1, nome_largo, 64) == 0) {
+        return NULL;
+    }
+    const DWORD largura = GetEnvironmentVariableW(nome_largo, NULL, 0);
+    if (largura == 0) {
+        return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? NULL : calloc(1, 1);
+    }
+    wchar_t* largo = malloc(largura * sizeof *largo);
+    if (largo == NULL) {
+        return NULL;
+    }
+    const DWORD lidos = GetEnvironmentVariableW(nome_largo, largo, largura);
+    const int bytes = lidos == 0 ? 0 : WideCharToMultiByte(CP_UTF8, 0, largo, (int)lidos, NULL, 0, NULL, NULL);
+    char* texto = malloc((size_t)bytes + 1);
+    if (texto != NULL) {
+        if (bytes > 0) {
+            WideCharToMultiByte(CP_UTF8, 0, largo, (int)lidos, texto, bytes, NULL, NULL);
+        }
+        texto[bytes] = '\0';
+    }
+    free(largo);
+    return texto;
+}
+
+/* The record file's name may hold any character: opened through its UTF-16 form. */
+static FILE* abrir_registro(const char* arquivo) {
+    wchar_t largo[MAX_PATH];
+    if (MultiByteToWideChar(CP_UTF8, 0, arquivo, -1, largo, MAX_PATH) == 0) {
+        return NULL;
+    }
+    return _wfopen(largo, L"a");
+}
+#else
+static char* variavel_utf8(const char* nome) {
+    const char* valor = getenv(nome);
+    if (valor == NULL) {
+        return NULL;
+    }
+    char* copia = malloc(strlen(valor) + 1);
+    if (copia != NULL) {
+        strcpy(copia, valor);
+    }
+    return copia;
+}
+
+static FILE* abrir_registro(const char* arquivo) { return fopen(arquivo, "a"); }
+#endif
+
 /* One word per line appended to the file named by ACBR_FALSA_REGISTRO. The file is opened and
  * closed for every record so that the record survives whatever the host does next; nothing
  * goes to the standard streams, which belong to the host. */
 static void registrar(const char* palavra) {
-    const char* arquivo = getenv("ACBR_FALSA_REGISTRO");
-    if (arquivo == NULL || arquivo[0] == '\0') {
-        return;
-    }
-    FILE* registro = fopen(arquivo, "a");
+    char* arquivo = variavel_utf8("ACBR_FALSA_REGISTRO");
+    FILE* registro = arquivo == NULL || arquivo[0] == '\0' ? NULL : abrir_registro(arquivo);
+    free(arquivo);
     if (registro == NULL) {
         return;
     }
@@ -71,16 +124,15 @@ __attribute__((unused)) static int32_t escrever_texto(void* handle, char* destin
     if (!handle_valido(handle) || destino == NULL || tamanho == NULL) {
         return -1;
     }
-    const char* texto = getenv(variavel);
-    if (texto == NULL) {
-        texto = padrao;
-    }
+    char* do_ambiente = variavel_utf8(variavel);
+    const char* texto = do_ambiente != NULL ? do_ambiente : padrao;
     const int32_t capacidade = *tamanho > 0 ? *tamanho : 0;
     size_t comprimento = strlen(texto);
     if (comprimento > (size_t)capacidade) {
         comprimento = (size_t)capacidade;
     }
     memcpy(destino, texto, comprimento);
+    free(do_ambiente);
 #if defined(ACBR_FALSA_TAMANHO_NEGATIVO)
     *tamanho = -1;
 #elif defined(ACBR_FALSA_TAMANHO_ACIMA)

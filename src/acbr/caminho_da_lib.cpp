@@ -1,17 +1,34 @@
 #include "acbr/caminho_da_lib.hpp"
 
+#include "acbr/ambiente.hpp"
 #include "acbr/executavel.hpp"
-#include "texto/utf8.hpp"
-
-#include <cstdlib>
 
 namespace ponte::acbr {
 namespace {
 
+#ifdef _WIN32
+// Windows takes both separators and writes the backslash.
+constexpr std::string_view separadores = "\\/";
+constexpr char separador = '\\';
+
+// "X:" at the start of the path: the drive, which is no component of its own.
+std::size_t tamanho_da_unidade(std::string_view caminho) {
+    const bool letra =
+        !caminho.empty() && ((caminho[0] >= 'A' && caminho[0] <= 'Z') || (caminho[0] >= 'a' && caminho[0] <= 'z'));
+    return letra && caminho.size() >= 2 && caminho[1] == ':' ? 2 : 0;
+}
+#else
+constexpr std::string_view separadores = "/";
+constexpr char separador = '/';
+
+std::size_t tamanho_da_unidade(std::string_view) { return 0; }
+#endif
+
 std::optional<std::string> diretorio_acbr() {
-    // A value that is not UTF-8 could not be shown in an answer faithfully: it counts as unset.
-    if (const char* valor = std::getenv("ACBR_DIR"); valor != nullptr && texto::utf8_valido(valor)) {
-        return std::string(valor);
+    // A value the system cannot hand over as text (not UTF-8 on Linux, not UTF-16 on Windows)
+    // could not be shown in an answer faithfully: it counts as unset.
+    if (auto valor = variavel_de_ambiente("ACBR_DIR")) {
+        return valor;
     }
     const auto executavel = caminho_do_executavel();
     if (!executavel) {
@@ -39,26 +56,32 @@ std::optional<std::string> caminho_da_lib() {
 }
 
 std::optional<std::string> pai_do_caminho(std::string_view caminho) {
+    // A drive ("C:") stays with whatever follows it; the rest splits as on any system.
+    const auto unidade = caminho.substr(0, tamanho_da_unidade(caminho));
+    const auto resto = caminho.substr(unidade.size());
     // Trailing separators belong to no component: "a/b/" ends with the component "b".
-    const auto fim_do_ultimo = caminho.find_last_not_of('/');
+    const auto fim_do_ultimo = resto.find_last_not_of(separadores);
     if (fim_do_ultimo == std::string_view::npos) {
-        return std::nullopt;  // empty, or a root
+        return std::nullopt;  // empty, a root, or a drive alone
     }
-    const auto separador = caminho.find_last_of('/', fim_do_ultimo);
-    if (separador == std::string_view::npos) {
-        return std::string();  // a lone component: its parent is the empty path
+    const auto separador_anterior = resto.find_last_of(separadores, fim_do_ultimo);
+    if (separador_anterior == std::string_view::npos) {
+        return std::string(unidade);  // a lone component: its parent is the empty path (or the drive)
     }
-    const auto fim_do_pai = caminho.find_last_not_of('/', separador);
+    const auto fim_do_pai = resto.find_last_not_of(separadores, separador_anterior);
     if (fim_do_pai == std::string_view::npos) {
-        return std::string("/");
+        // The root, written with the path's own first separator ("/", "\", "C:\").
+        return std::string(caminho.substr(0, unidade.size() + 1));
     }
-    return std::string(caminho.substr(0, fim_do_pai + 1));
+    return std::string(caminho.substr(0, unidade.size() + fim_do_pai + 1));
 }
 
 std::string juntar_caminho(std::string_view base, std::string_view componente) {
     std::string caminho(base);
-    if (!caminho.empty() && caminho.back() != '/') {
-        caminho += '/';
+    // After a lone drive a separator would change the meaning: "C:acbr" is not "C:\acbr".
+    const bool so_unidade = !caminho.empty() && tamanho_da_unidade(caminho) == caminho.size();
+    if (!caminho.empty() && !so_unidade && separadores.find(caminho.back()) == std::string_view::npos) {
+        caminho += separador;
     }
     caminho += componente;
     return caminho;

@@ -16,7 +16,11 @@ inline constexpr std::string_view nao_encontrada = "biblioteca não encontrada e
 
 // Followed by the loader's description, or by `carga_sem_descricao` when it gave none.
 inline constexpr std::string_view carga = "não foi possível carregar a lib: ";
+#ifdef _WIN32
+inline constexpr std::string_view carga_sem_descricao = "LoadLibraryExW failed, but system did not report the error";
+#else
 inline constexpr std::string_view carga_sem_descricao = "dlopen failed, but system did not report the error";
+#endif
 
 // Followed by the loader's description, or by `simbolo_sem_endereco` when the loader found the
 // name at address 0 and reported nothing.

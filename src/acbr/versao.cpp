@@ -2,12 +2,11 @@
 
 #include "acbr/caminho_da_lib.hpp"
 #include "acbr/carregador.hpp"
+#include "acbr/existencia.hpp"
 #include "acbr/ler_texto.hpp"
 #include "acbr/mensagens.hpp"
 #include "acbr/pontos_de_entrada.hpp"
 #include "texto/utf8.hpp"
-
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <optional>
@@ -39,12 +38,6 @@ std::string descricao(const carregador::Falha& falha, std::string_view na_falta)
         return std::string(na_falta);
     }
     return texto::decodificar_utf8_leniente(*falha.descricao);
-}
-
-// stat follows symbolic links; any failure (missing, dangling, no permission) is absence.
-bool existe(const std::string& caminho) {
-    struct stat estado {};
-    return ::stat(caminho.c_str(), &estado) == 0;
 }
 
 template <typename Funcao>

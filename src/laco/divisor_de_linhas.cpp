@@ -1,17 +1,37 @@
 #include "laco/divisor_de_linhas.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace ponte::laco {
 
 DivisorDeLinhas::DivisorDeLinhas(FonteDeBytes& fonte, std::size_t bloco)
-    : fonte_(fonte), bloco_(std::max<std::size_t>(bloco, 1)), buffer_(bloco_) {}
+    : fonte_(fonte), bloco_(std::max<std::size_t>(bloco, 1)) {
+    redimensionar(bloco_);
+}
+
+void DivisorDeLinhas::Liberar::operator()(char* bloco) const noexcept {
+    // The buffer is malloc memory because it is grown with realloc (see buffer_).
+    std::free(bloco);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
+}
+
+// Like std::vector, fails with std::bad_alloc, and keeps the bytes read so far.
+void DivisorDeLinhas::redimensionar(std::size_t capacidade) {
+    // realloc, not new + copy: see buffer_. The unique_ptr below owns the result.
+    // NOLINTNEXTLINE(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
+    void* novo = std::realloc(buffer_.get(), capacidade);
+    if (novo == nullptr) throw std::bad_alloc();
+    (void)buffer_.release();  // realloc has already freed or kept it as `novo`
+    buffer_.reset(static_cast<char*>(novo));
+    capacidade_ = capacidade;
+}
 
 std::optional<std::string_view> DivisorDeLinhas::proxima() {
     if (esgotada_) return std::nullopt;
     for (;;) {
-        const char* dados = buffer_.data();
+        const char* dados = buffer_.get();
         if (const void* lf = std::memchr(dados + varrido_, '\n', fim_ - varrido_)) {
             const auto posicao = static_cast<std::size_t>(static_cast<const char*>(lf) - dados);
             std::string_view linha(dados + inicio_, posicao - inicio_);
@@ -21,13 +41,13 @@ std::optional<std::string_view> DivisorDeLinhas::proxima() {
         }
         varrido_ = fim_;
         abrir_espaco();
-        const Leitura leitura = fonte_.ler(std::span<char>(buffer_.data() + fim_, buffer_.size() - fim_));
+        const Leitura leitura = fonte_.ler(std::span<char>(buffer_.get() + fim_, capacidade_ - fim_));
         switch (leitura.estado) {
         case EstadoDaLeitura::dados: fim_ += leitura.bytes; break;
         case EstadoDaLeitura::fim:
             esgotada_ = true;
             if (fim_ == inicio_) return std::nullopt;
-            return std::string_view(buffer_.data() + inicio_, fim_ - inicio_);
+            return std::string_view(buffer_.get() + inicio_, fim_ - inicio_);
         case EstadoDaLeitura::falha: esgotada_ = true; return std::nullopt;
         }
     }
@@ -39,14 +59,18 @@ void DivisorDeLinhas::abrir_espaco() {
     if (inicio_ == fim_) {
         inicio_ = varrido_ = fim_ = 0;
         // A huge line is not worth its memory once served.
-        if (buffer_.size() > 16 * bloco_) buffer_ = std::vector<char>(bloco_);
-    } else if (inicio_ > 0 && buffer_.size() - fim_ < bloco_) {
-        std::memmove(buffer_.data(), buffer_.data() + inicio_, fim_ - inicio_);
+        if (capacidade_ > 16 * bloco_) {
+            buffer_.reset();
+            capacidade_ = 0;
+            redimensionar(bloco_);
+        }
+    } else if (inicio_ > 0 && capacidade_ - fim_ < bloco_) {
+        std::memmove(buffer_.get(), buffer_.get() + inicio_, fim_ - inicio_);
         fim_ -= inicio_;
         varrido_ -= inicio_;
         inicio_ = 0;
     }
-    if (buffer_.size() - fim_ < bloco_) buffer_.resize(std::max(2 * buffer_.size(), fim_ + bloco_));
+    if (capacidade_ - fim_ < bloco_) redimensionar(std::max(2 * capacidade_, fim_ + bloco_));
 }
 
 }  // namespace ponte::laco

@@ -3,9 +3,9 @@
 #include "laco/fonte.hpp"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 namespace ponte::laco {
 
@@ -26,10 +26,19 @@ public:
 
 private:
     void abrir_espaco();
+    void redimensionar(std::size_t capacidade);
+
+    struct Liberar {
+        void operator()(char* bloco) const noexcept;
+    };
 
     FonteDeBytes& fonte_;
     std::size_t bloco_;
-    std::vector<char> buffer_;
+    // Grown with realloc, not std::vector: for a large block realloc moves the pages (mremap)
+    // instead of copying them, and leaves new space unwritten until read(2) fills it, so a huge
+    // line never holds its memory twice over, nor pages zero-filled for nothing.
+    std::unique_ptr<char, Liberar> buffer_;
+    std::size_t capacidade_ = 0;
     std::size_t inicio_ = 0;   // first byte of the pending line
     std::size_t varrido_ = 0;  // bytes before this hold no line feed of the pending line
     std::size_t fim_ = 0;      // end of the bytes read

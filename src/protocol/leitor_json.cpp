@@ -1,6 +1,7 @@
 #include "protocol/leitor_json.hpp"
 
 #include "texto/utf8.hpp"
+#include "texto/varredura.hpp"
 
 #include <array>
 #include <limits>
@@ -11,14 +12,15 @@ namespace {
 constexpr bool e_espaco_json(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 constexpr bool e_digito(char c) { return c >= '0' && c <= '9'; }
 
-// Bytes that interrupt the plain run of a string: its end, an escape, a raw control character.
-constexpr std::array<bool, 256> interrompe_string = [] {
-    std::array<bool, 256> tabela{};
-    for (int byte = 0; byte < 0x20; ++byte) tabela[static_cast<std::size_t>(byte)] = true;
-    tabela['"'] = true;
-    tabela['\\'] = true;
-    return tabela;
-}();
+const char* saltar_espacos(const char* p, const char* fim) {
+    while (p < fim && e_espaco_json(*p)) ++p;
+    return p;
+}
+
+// The letters after a backslash that stand for one character, \u aside.
+constexpr bool e_escape_simples(char c) {
+    return c == '"' || c == '\\' || c == '/' || c == 'b' || c == 'f' || c == 'n' || c == 'r' || c == 't';
+}
 
 int valor_hexadecimal(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -35,7 +37,7 @@ constexpr std::int64_t maior_expoente_escrito = std::numeric_limits<std::int32_t
 }  // namespace
 
 int LeitorJson::proximo_apos_espacos() {
-    while (p_ < fim_ && e_espaco_json(*p_)) ++p_;
+    p_ = saltar_espacos(p_, fim_);
     return p_ < fim_ ? static_cast<unsigned char>(*p_) : -1;
 }
 
@@ -58,13 +60,18 @@ bool LeitorJson::ler_string(std::string* destino) {
     ++p_;  // the opening quote
     for (;;) {
         const char* trecho = p_;
-        while (p_ < fim_ && !interrompe_string[static_cast<unsigned char>(*p_)]) ++p_;
+        p_ = texto::primeiro_especial_json(p_, fim_);
         if (destino != nullptr) destino->append(trecho, p_);
         if (p_ == fim_) return falhar_no_fim(diagnostico::fim_em_string);
         switch (*p_) {
         case '"': ++p_; return true;
         case '\\':
             ++p_;
+            // Skipping a value, a simple escape needs no decoding: step over it here.
+            if (destino == nullptr && p_ < fim_ && e_escape_simples(*p_)) {
+                ++p_;
+                break;
+            }
             if (!ler_escape(destino)) return false;
             break;
         default: return falhar_no_proximo(diagnostico::caractere_de_controle);
@@ -162,10 +169,12 @@ bool LeitorJson::ler_numero(Numero& numero) {
         ++p_;
         if (p_ < fim_ && e_digito(*p_)) return falhar_no_proximo(diagnostico::numero_invalido);
     } else if (e_digito(*p_)) {
-        while (p_ < fim_ && e_digito(*p_)) {
-            if (!juntar(*p_)) ++expoente;
-            ++p_;
+        const char* p = p_;  // local: `char` reads may alias the members, see texto/varredura.hpp
+        while (p < fim_ && e_digito(*p)) {
+            if (!juntar(*p)) ++expoente;
+            ++p;
         }
+        p_ = p;
     } else {
         return falhar_no_proximo(diagnostico::numero_invalido);
     }
@@ -176,10 +185,12 @@ bool LeitorJson::ler_numero(Numero& numero) {
         ++p_;
         if (p_ == fim_) return falhar_no_fim(diagnostico::fim_em_valor);
         if (!e_digito(*p_)) return falhar_no_proximo(diagnostico::numero_invalido);
-        while (p_ < fim_ && e_digito(*p_)) {
-            if (juntar(*p_)) --expoente;
-            ++p_;
+        const char* p = p_;
+        while (p < fim_ && e_digito(*p)) {
+            if (juntar(*p)) --expoente;
+            ++p;
         }
+        p_ = p;
     }
     bool zerar = false;
     if (p_ < fim_ && (*p_ == 'e' || *p_ == 'E')) {
@@ -246,10 +257,16 @@ bool LeitorJson::ignorar_valor(int profundidade) {
     // The open containers, innermost last: '[' or '{'. The depth limit bounds it, so nothing
     // here recurses and hostile nesting cannot exhaust the stack.
     std::array<char, profundidade_maxima + 1> abertos{};
+    // proximo_apos_espacos, in a form the compiler inlines into this loop, which runs once
+    // per token of an ignored value.
+    auto proximo = [this] {
+        p_ = saltar_espacos(p_, fim_);
+        return p_ < fim_ ? static_cast<unsigned char>(*p_) : -1;
+    };
     int quantos = 0;
     for (;;) {
         // A value is due.
-        int c = proximo_apos_espacos();
+        int c = proximo();
         bool completo = true;
         Numero descartado;
         switch (c) {
@@ -272,7 +289,7 @@ bool LeitorJson::ignorar_valor(int profundidade) {
                 return falhar_no_proximo(diagnostico::limite_de_recursao);
             ++p_;
             abertos[static_cast<std::size_t>(quantos++)] = static_cast<char>(c);
-            int seguinte = proximo_apos_espacos();
+            int seguinte = proximo();
             if (c == '[') {
                 if (seguinte < 0) return falhar_no_fim(diagnostico::fim_em_lista);
                 if (seguinte == ']') {
@@ -307,7 +324,7 @@ bool LeitorJson::ignorar_valor(int profundidade) {
         // A value is complete: close containers until one expects another element.
         bool outro_elemento = false;
         while (quantos > 0 && !outro_elemento) {
-            int seguinte = proximo_apos_espacos();
+            int seguinte = proximo();
             if (abertos[static_cast<std::size_t>(quantos - 1)] == '[') {
                 if (seguinte < 0) return falhar_no_fim(diagnostico::fim_em_lista);
                 if (seguinte == ']') {
@@ -317,7 +334,7 @@ bool LeitorJson::ignorar_valor(int profundidade) {
                 }
                 if (seguinte != ',') return falhar_no_proximo(diagnostico::esperava_virgula_ou_colchete);
                 ++p_;
-                int depois = proximo_apos_espacos();
+                int depois = proximo();
                 if (depois < 0) return falhar_no_fim(diagnostico::fim_em_valor);
                 if (depois == ']') return falhar_no_proximo(diagnostico::virgula_final);
             } else {
@@ -329,7 +346,7 @@ bool LeitorJson::ignorar_valor(int profundidade) {
                 }
                 if (seguinte != ',') return falhar_no_proximo(diagnostico::esperava_virgula_ou_chave);
                 ++p_;
-                int depois = proximo_apos_espacos();
+                int depois = proximo();
                 if (depois < 0) return falhar_no_fim(diagnostico::fim_em_valor);
                 if (depois == '}') return falhar_no_proximo(diagnostico::virgula_final);
                 if (depois != '"') return falhar_no_proximo(diagnostico::chave_nao_e_string);

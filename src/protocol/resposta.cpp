@@ -1,6 +1,7 @@
 #include "protocol/resposta.hpp"
 
 #include "texto/utf8.hpp"
+#include "texto/varredura.hpp"
 
 #include <array>
 #include <utility>
@@ -15,12 +16,14 @@ constexpr std::string_view prefixo_comando_invalido = "comando inválido: ";
 void anexar_string_json(std::string& destino, std::string_view texto) {
     constexpr std::string_view hexadecimal = "0123456789abcdef";
     destino += '"';
-    std::size_t inicio_do_trecho = 0;
-    for (std::size_t i = 0; i < texto.size(); ++i) {
-        auto byte = static_cast<unsigned char>(texto[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
-        destino.append(texto.substr(inicio_do_trecho, i - inicio_do_trecho));
-        inicio_do_trecho = i + 1;
+    const char* const fim = texto.data() + texto.size();
+    const char* trecho = texto.data();
+    // Runs without a byte to escape are found eight bytes at a time and copied whole.
+    for (const char* p = texto::primeiro_especial_json(trecho, fim); p != fim;
+         p = texto::primeiro_especial_json(trecho, fim)) {
+        destino.append(trecho, p);
+        trecho = p + 1;
+        const auto byte = static_cast<unsigned char>(*p);
         switch (byte) {
         case '"': destino += "\\\""; break;
         case '\\': destino += "\\\\"; break;
@@ -35,7 +38,7 @@ void anexar_string_json(std::string& destino, std::string_view texto) {
             destino += hexadecimal[byte & 0xFU];
         }
     }
-    destino.append(texto.substr(inicio_do_trecho));
+    destino.append(trecho, fim);
     destino += '"';
 }
 
@@ -53,7 +56,15 @@ std::optional<std::string> codificar(const Resposta& resposta) {
         {"versao", &resposta.versao},
         {"erro", &resposta.erro},
     }};
-    std::string saida = resposta.ok ? R"({"ok":true)" : R"({"ok":false)";
+    // One allocation for the usual answer: the fixed parts, the texts unescaped, and the line
+    // feed that the loop appends after encoding.
+    std::size_t tamanho = std::string_view(R"({"ok":false})").size() + 1;
+    for (const auto& [chave, valor] : textos) {
+        if (valor->has_value()) tamanho += chave.size() + (*valor)->size() + std::string_view(R"(,"":"")").size();
+    }
+    std::string saida;
+    saida.reserve(tamanho);
+    saida = resposta.ok ? R"({"ok":true)" : R"({"ok":false)";
     for (const auto& [chave, valor] : textos) {
         if (!valor->has_value()) continue;
         // A text that is not UTF-8 would make the line unreadable to the host.

@@ -1,5 +1,6 @@
 #include "texto/utf8.hpp"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -70,34 +71,36 @@ inline Passo ler_passo(const unsigned char* p, std::size_t restante) {
 
 const unsigned char* bytes_de(std::string_view texto) { return reinterpret_cast<const unsigned char*>(texto.data()); }
 
+// The first byte of [p, fim) that is not ASCII, or `fim`. Lines are mostly ASCII and may be very
+// long, so eight bytes are tested at once, and a word holding a non-ASCII byte gives its place
+// directly instead of being walked again byte by byte.
+const unsigned char* fim_do_ascii(const unsigned char* p, const unsigned char* fim) {
+    constexpr std::uint64_t altos = 0x8080808080808080ULL;
+    while (fim - p >= 8) {
+        std::uint64_t bloco = 0;
+        std::memcpy(&bloco, p, sizeof bloco);
+        const std::uint64_t nao_ascii = bloco & altos;
+        if (nao_ascii != 0) {
+            if constexpr (std::endian::native == std::endian::little) return p + std::countr_zero(nao_ascii) / 8;
+            break;
+        }
+        p += 8;
+    }
+    while (p < fim && *p < 0x80U) ++p;
+    return p;
+}
+
 }  // namespace
 
 bool utf8_valido(std::string_view bytes) {
     const unsigned char* p = bytes_de(bytes);
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // Lines are mostly ASCII and may be very long: skip eight ASCII bytes at a time.
-        while (n - i >= 8) {
-            std::uint64_t bloco;
-            std::memcpy(&bloco, p + i, sizeof bloco);
-            if ((bloco & 0x8080808080808080ULL) != 0) {
-                break;
-            }
-            i += 8;
-        }
-        if (i >= n) {
-            break;
-        }
-        if (p[i] < 0x80U) {
-            ++i;
-            continue;
-        }
-        const Passo passo = ler_passo(p + i, n - i);
+    const unsigned char* const fim = p + bytes.size();
+    for (p = fim_do_ascii(p, fim); p < fim; p = fim_do_ascii(p, fim)) {
+        const Passo passo = ler_passo(p, static_cast<std::size_t>(fim - p));
         if (!passo.valido) {
             return false;
         }
-        i += passo.comprimento;
+        p += passo.comprimento;
     }
     return true;
 }

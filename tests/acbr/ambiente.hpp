@@ -1,6 +1,10 @@
 #pragma once
 
-#include <unistd.h>
+#include "comum/diretorio_temporario.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +31,32 @@ public:
     ~VariavelDeAmbiente() { aplicar(anterior_); }
 
 private:
+#ifdef _WIN32
+    // Values are UTF-8 here and UTF-16 in Windows' environment. The C runtime's copy (which the
+    // stand-in's C code may read) and the process environment (which the bridge reads) both
+    // change; an empty value exists only in the latter, the runtime taking "" as removal.
+    void aplicar(const std::optional<std::string>& valor) const {
+        const std::wstring nome = largo(nome_);
+        if (valor) {
+            const std::wstring texto = largo(*valor);
+            ::_wputenv_s(nome.c_str(), texto.c_str());
+            ::SetEnvironmentVariableW(nome.c_str(), texto.c_str());
+        } else {
+            ::_wputenv_s(nome.c_str(), L"");
+            ::SetEnvironmentVariableW(nome.c_str(), nullptr);
+        }
+    }
+
+    static std::wstring largo(const std::string& utf8) {
+        if (utf8.empty()) return {};
+        const int tamanho = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                                  static_cast<int>(utf8.size()), nullptr, 0);
+        if (tamanho <= 0) throw std::runtime_error("not UTF-8: " + utf8);
+        std::wstring texto(static_cast<std::size_t>(tamanho), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), texto.data(), tamanho);
+        return texto;
+    }
+#else
     void aplicar(const std::optional<std::string>& valor) const {
         if (valor) {
             ::setenv(nome_.c_str(), valor->c_str(), 1);
@@ -34,30 +64,10 @@ private:
             ::unsetenv(nome_.c_str());
         }
     }
+#endif
 
     std::string nome_;
     std::optional<std::string> anterior_;
-};
-
-class DiretorioTemporario {
-public:
-    DiretorioTemporario() {
-        std::string modelo = (std::filesystem::temp_directory_path() / "ponte-acbr-XXXXXX").string();
-        if (::mkdtemp(modelo.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp falhou");
-        }
-        caminho_ = modelo;
-    }
-    DiretorioTemporario(const DiretorioTemporario&) = delete;
-    DiretorioTemporario& operator=(const DiretorioTemporario&) = delete;
-    ~DiretorioTemporario() {
-        std::error_code ignorado;
-        std::filesystem::remove_all(caminho_, ignorado);
-    }
-    const std::filesystem::path& caminho() const { return caminho_; }
-
-private:
-    std::filesystem::path caminho_;
 };
 
 class DiretorioDeTrabalho {

@@ -104,19 +104,33 @@ std::vector<Caso> casos() {
     // clang-format on
 }
 
-void colocar(const Caso& caso, const fs::path& lib, const fs::path& temporario) {
+// False where the system makes no symbolic links for this process.
+bool criar_link(const fs::path& alvo, const fs::path& link) {
+#ifdef _WIN32
+    // libstdc++ has no create_symlink for Windows; the system may refuse without privilege, and
+    // Wine answers success without making anything, so the link must be seen to exist.
+    if (::CreateSymbolicLinkW(link.c_str(), alvo.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) == 0)
+        return false;
+    const DWORD atributos = ::GetFileAttributesW(link.c_str());
+    return atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
+    fs::create_symlink(alvo, link);
+    return true;
+#endif
+}
+
+// False when the placement cannot be made here (a symbolic link on Windows).
+bool colocar(const Caso& caso, const fs::path& lib, const fs::path& temporario) {
     const fs::path origem = caso.variante ? variantes / caso.variante / arquivo : falsa_padrao;
     switch (caso.colocacao) {
     case Colocacao::copia: fs::copy_file(origem, lib); break;
     case Colocacao::ausente: break;
     case Colocacao::diretorio: fs::create_directory(lib); break;
-    case Colocacao::link:
-        fs::copy_file(origem, temporario / "alvo.so");
-        fs::create_symlink(temporario / "alvo.so", lib);
-        break;
-    case Colocacao::link_pendente: fs::create_symlink(temporario / "nada.so", lib); break;
+    case Colocacao::link: fs::copy_file(origem, temporario / "alvo.so"); return criar_link(temporario / "alvo.so", lib);
+    case Colocacao::link_pendente: return criar_link(temporario / "nada.so", lib);
     case Colocacao::nao_biblioteca: std::ofstream(lib) << "isto não é uma biblioteca\n"; break;
     }
+    return true;
 }
 
 class VersaoContraAFalsa : public testing::TestWithParam<Caso> {};
@@ -127,7 +141,7 @@ TEST_P(VersaoContraAFalsa, RespostaERegistro) {
     const fs::path dir = temporario.caminho() / "acbr";
     fs::create_directory(dir);
     const fs::path lib = dir / arquivo;
-    colocar(caso, lib, temporario.caminho());
+    if (!colocar(caso, lib, temporario.caminho())) GTEST_SKIP() << "no symbolic links for this process here";
     AmbienteDaFalsa falsa(temporario.caminho() / "registro");
     testes::VariavelDeAmbiente acbr_dir("ACBR_DIR", dir.string());
 

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 #include <array>
 
 namespace ponte::testes {
@@ -14,7 +19,12 @@ namespace {
 // Both ends of a pipe, closed on every path.
 struct Cano {
     std::array<int, 2> pontas{-1, -1};
+#ifdef _WIN32
+    // The C runtime's descriptors over a Windows pipe: what the bridge reads and writes there.
+    Cano() { EXPECT_EQ(::_pipe(pontas.data(), 4096, _O_BINARY), 0); }
+#else
     Cano() { EXPECT_EQ(::pipe(pontas.data()), 0); }
+#endif
     Cano(const Cano&) = delete;
     Cano& operator=(const Cano&) = delete;
     ~Cano() {

@@ -1,9 +1,12 @@
 #pragma once
 
+#ifndef _WIN32
 #include <sys/types.h>
+#endif
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +14,7 @@
 
 namespace ponte::testes {
 
+#ifndef _WIN32
 // Owns one descriptor of the test process.
 class Descritor {
 public:
@@ -31,6 +35,8 @@ private:
     int numero_ = -1;
 };
 
+#endif
+
 struct Opcoes {
     std::string executavel;
     std::vector<std::string> argumentos;  // after argv[0]
@@ -47,7 +53,8 @@ using Prazo = std::chrono::steady_clock::time_point;
 Prazo daqui_a(std::chrono::milliseconds tempo);
 
 // A running bridge with pipes on its standard streams. SIGPIPE is reset to its default action
-// in the child, so the bridge must ignore it by itself. Every wait has a deadline: a hang
+// in the child, so the bridge must ignore it by itself (POSIX; on Windows, filho_windows.cpp
+// runs it with CreateProcessW and overlapped named pipes). Every wait has a deadline: a hang
 // fails the test instead of blocking the run, and the destructor kills a child still running.
 class Filho {
 public:
@@ -56,16 +63,27 @@ public:
     Filho& operator=(const Filho&) = delete;
     ~Filho();
 
+#ifdef _WIN32
+    bool iniciado() const { return processo_ != nullptr; }
+#else
     bool iniciado() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+#endif
 
     // Writes everything to the child's input (reading its output meanwhile); false on timeout
     // or when the child stopped reading.
     bool escrever(std::string_view bytes, Prazo prazo);
     // The next output line, line feed included; nullopt if none arrives in time.
     std::optional<std::string> ler_linha(Prazo prazo);
+#ifdef _WIN32
+    void fechar_entrada();
+    // The host stops reading the responses.
+    void fechar_leitura_da_saida();
+#else
     void fechar_entrada() { entrada_.fechar(); }
     // The host stops reading the responses.
     void fechar_leitura_da_saida() { saida_.fechar(); }
+#endif
     // Reads the output to its end and reaps the child; the wait status, or nullopt after a
     // timeout (the child is then killed).
     std::optional<int> esperar(Prazo prazo);
@@ -78,8 +96,14 @@ private:
     bool bombear(std::string_view& pendente, Alvo alvo, Prazo prazo);
     bool alcancado(Alvo alvo, std::string_view pendente) const;
 
+#ifdef _WIN32
+    struct Cano;                // our end of one overlapped pipe (filho_windows.cpp)
+    void* processo_ = nullptr;  // the child's process handle
+    std::unique_ptr<Cano> entrada_, saida_, erro_;
+#else
     pid_t pid_ = -1;
     Descritor entrada_, saida_, erro_;
+#endif
     std::string texto_saida_, texto_erro_;
     std::size_t linhas_lidas_ = 0;  // bytes of texto_saida_ already given by ler_linha
 };

@@ -1,4 +1,5 @@
 // The version query end to end, with the stand-in library in place of ACBrLib NFe.
+#include "comum/diretorio_temporario.hpp"
 #include "processo/filho.hpp"
 
 #include <gtest/gtest.h>
@@ -17,24 +18,6 @@ const std::string versao = "{\"cmd\":\"versao\"}\n";
 const std::string nome_falso = "ACBrLibNFe de ensaio — ção";
 const std::string versao_falsa = "9.8.7-teste";
 const std::string sucesso = "{\"ok\":true,\"nome\":\"" + nome_falso + "\",\"versao\":\"" + versao_falsa + "\"}\n";
-
-class DiretorioTemporario {
-public:
-    DiretorioTemporario() {
-        std::string modelo = (fs::temp_directory_path() / "acbr-ponte-XXXXXX").string();
-        if (::mkdtemp(modelo.data()) != nullptr) caminho_ = modelo;
-    }
-    DiretorioTemporario(const DiretorioTemporario&) = delete;
-    DiretorioTemporario& operator=(const DiretorioTemporario&) = delete;
-    ~DiretorioTemporario() {
-        std::error_code ignorado;
-        if (!caminho_.empty()) fs::remove_all(caminho_, ignorado);
-    }
-    const fs::path& caminho() const { return caminho_; }
-
-private:
-    fs::path caminho_;
-};
 
 Opcoes com_falsa(std::optional<std::string> acbr_dir) {
     Opcoes opcoes;
@@ -60,10 +43,23 @@ TEST_F(Versao, PeloAcbrDir) {
     EXPECT_EQ(r.erro, "");
 }
 
+// A directory name beyond ASCII reaches the loader intact (as UTF-16 on Windows).
+TEST_F(Versao, PeloAcbrDirComAcentos) {
+    DiretorioTemporario temporario;
+    const fs::path dir = temporario.caminho() / fs::path(u8"Emissão ç");
+    fs::create_directory(dir);
+    fs::copy_file(PONTE_LIB_FALSA, dir / PONTE_ARQUIVO_DA_LIB);
+    const auto utf8 = dir.u8string();
+    const Resultado r = rodar(com_falsa(std::string(utf8.begin(), utf8.end())), versao);
+    EXPECT_EQ(descrever(r.status), "exit 0");
+    EXPECT_EQ(r.saida, sucesso);
+    EXPECT_EQ(r.erro, "");
+}
+
 TEST_F(Versao, PeloDiretorioAcbrAoLadoDoExecutavel) {
     DiretorioTemporario temporario;
     ASSERT_FALSE(temporario.caminho().empty());
-    const fs::path exe = temporario.caminho() / "acbr-ponte";
+    const fs::path exe = temporario.caminho() / fs::path(PONTE_EXECUTAVEL).filename();
     fs::create_directory(temporario.caminho() / "acbr");
     fs::copy_file(PONTE_EXECUTAVEL, exe);
     fs::copy_file(PONTE_LIB_FALSA, temporario.caminho() / "acbr" / PONTE_ARQUIVO_DA_LIB);
@@ -81,8 +77,14 @@ TEST_F(Versao, DiretorioSemBibliotecaResponde) {
     DiretorioTemporario vazio;
     ASSERT_FALSE(vazio.caminho().empty());
     const Resultado r = rodar(com_falsa(vazio.caminho().string()), versao + versao);
-    const std::string falha = "{\"ok\":false,\"erro\":\"biblioteca não encontrada em " + vazio.caminho().string() +
-                              "/" PONTE_ARQUIVO_DA_LIB "\"}\n";
+#ifdef _WIN32
+    const std::string lib = vazio.caminho().string() + "\\" PONTE_ARQUIVO_DA_LIB;
+#else
+    const std::string lib = vazio.caminho().string() + "/" PONTE_ARQUIVO_DA_LIB;
+#endif
+    std::string lib_em_json;  // a Windows path's backslashes are escaped in the answer
+    for (const char c : lib) lib_em_json += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    const std::string falha = "{\"ok\":false,\"erro\":\"biblioteca não encontrada em " + lib_em_json + "\"}\n";
     EXPECT_EQ(descrever(r.status), "exit 0");
     // The failure is a response: the loop goes on to the next command.
     EXPECT_EQ(r.saida, falha + falha);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace ponte::bench {
+
+// A version command of exactly `tamanho` bytes (at least 64) whose "cmd" member comes after a
+// large member the bridge ignores: nested arrays and objects, integers, decimals, exponents,
+// literals, and strings with every escape, surrogate pairs and multi-byte UTF-8. The same size
+// always gives the same bytes, so the microbenchmarks and the whole-process runs read one text.
+std::string linha_grande(std::size_t tamanho);
+
+// {"x":[[...]],"cmd":"versao"} with arrays and the outer object nested `profundidade` deep.
+std::string linha_aninhada(int profundidade);
+
+}  // namespace ponte::bench

@@ -1,0 +1,31 @@
+# The target triple that names release artifacts, in the one place that computes it:
+# x86_64-unknown-linux-gnu, i686-unknown-linux-gnu, x86_64-pc-windows-gnu, ... Builds for a
+# 32-bit target on a 64-bit processor (-m32 without a toolchain file) count as i686.
+string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" _ponte_cpu)
+if(_ponte_cpu MATCHES "^(x86_64|amd64|i[3-6]86|x86)$")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(_ponte_cpu x86_64)
+  else()
+    set(_ponte_cpu i686)
+  endif()
+elseif(_ponte_cpu MATCHES "^(arm64|aarch64)$")
+  set(_ponte_cpu aarch64)
+endif()
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(_ponte_sistema unknown-linux-gnu)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  if(MSVC)
+    set(_ponte_sistema pc-windows-msvc)
+  else()
+    set(_ponte_sistema pc-windows-gnu)
+  endif()
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Darwin")
+  set(_ponte_sistema apple-darwin)
+else()
+  string(TOLOWER "unknown-${CMAKE_SYSTEM_NAME}" _ponte_sistema)
+endif()
+
+set(PONTE_TRIPLO "${_ponte_cpu}-${_ponte_sistema}")
+unset(_ponte_cpu)
+unset(_ponte_sistema)

@@ -1,0 +1,40 @@
+// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
+// that read every source.
+#ifdef _WIN32
+#include "laco/arranque.hpp"
+
+#include <fcntl.h>
+#include <io.h>
+#include <cstdlib>
+
+namespace ponte::laco {
+
+namespace {
+
+// A standard handle the host did not give leaves the C runtime's descriptor without a file.
+bool fechado(int descritor) {
+    const intptr_t handle = ::_get_osfhandle(descritor);
+    return handle == -1 || handle == -2;
+}
+
+}  // namespace
+
+void preparar_processo() noexcept {
+    // As on POSIX: a missing standard stream becomes the null device, so no file the process
+    // opens later (the library may open some) can take its number and receive the answers.
+    int nulo = -1;
+    for (int descritor = 0; descritor <= 2; ++descritor) {
+        if (!fechado(descritor)) continue;
+        if (nulo == -1) nulo = ::_open("NUL", _O_RDWR | _O_BINARY);
+        if (nulo == -1 || ::_dup2(nulo, descritor) != 0) std::abort();
+    }
+    if (nulo > 2) ::_close(nulo);
+    // The bytes must be the Linux build's: no CR LF translation and no Ctrl-Z as end of input.
+    // There is no SIGPIPE: a write to a host that went away fails with ERROR_NO_DATA or
+    // ERROR_BROKEN_PIPE, which the loop takes as the end.
+    if (::_setmode(0, _O_BINARY) == -1 || ::_setmode(1, _O_BINARY) == -1) std::abort();
+}
+
+}  // namespace ponte::laco
+
+#endif  // _WIN32
