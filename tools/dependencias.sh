@@ -6,18 +6,22 @@
 #   tools/dependencias.sh bench       the benchmarks and their baselines
 #   tools/dependencias.sh windows     cross-build for Windows x64 and test under Wine
 #   tools/dependencias.sh x86         build and test for Linux x86 (32-bit)
+# Several profiles may be named at once.
 set -euo pipefail
 
 pacotes=(cmake ninja-build g++ python3)
-case "${1:-testes}" in
-demo) ;;
-testes) pacotes+=(clang libclang-rt-14-dev clang-tidy clang-format libgtest-dev nlohmann-json3-dev unicode-data
-        valgrind gcovr binutils) ;;
-bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
-windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
-x86) pacotes+=(gcc-multilib g++-multilib googletest nlohmann-json3-dev) ;;
-*) echo "uso: $0 demo|testes|bench|windows|x86" >&2; exit 2 ;;
-esac
+[ $# -gt 0 ] || set -- testes
+for perfil in "$@"; do
+  case "$perfil" in
+  demo) ;;
+  testes) pacotes+=(clang libclang-rt-14-dev clang-tidy clang-format libgtest-dev nlohmann-json3-dev unicode-data
+          valgrind gcovr binutils) ;;
+  bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
+  windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
+  x86) pacotes+=(gcc-multilib g++-multilib googletest nlohmann-json3-dev) ;;
+  *) echo "uso: $0 [demo|testes|bench|windows|x86]..." >&2; exit 2 ;;
+  esac
+done
 
 faltando=()
 for pacote in "${pacotes[@]}"; do

@@ -1,7 +1,46 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite (warnings are errors). On a fresh Debian 12, run as root,
-# it first installs the Debian packages it needs.
+# Builds and runs the whole test suite, every stage of it, and stops at the first that fails:
+# the g++ build with warnings as errors and all tests, static analysis, the clang build under
+# AddressSanitizer and UndefinedBehaviorSanitizer with all tests, a short run of each fuzz
+# target, a Valgrind session, coverage thresholds, the self-contained release binary and its
+# archive, the benchmarks (built and run once, no timing asserted), and the Linux x86 and
+# Windows x64 (under Wine) suites.
+# On a fresh Debian 12, run as root, it first installs the Debian packages it needs.
+#   tools/testar.sh            everything (what CI runs)
+#   tools/testar.sh rapido     only the first stage: the g++ build and its tests
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/dependencias.sh testes
-cmake --workflow --preset ci
+
+if [ "${1:-}" = rapido ]; then
+  bash tools/dependencias.sh testes
+  exec cmake --workflow --preset ci
+fi
+bash tools/dependencias.sh testes bench x86 windows
+
+etapas=0
+etapa() {
+  local nome=$1
+  shift
+  echo
+  echo "=== $nome"
+  local inicio=$SECONDS
+  "$@"
+  echo "=== $nome: passed in $((SECONDS - inicio)) s"
+  etapas=$((etapas + 1))
+}
+
+etapa "g++, warnings as errors, all tests" cmake --workflow --preset ci
+etapa "static analysis" bash tools/analisar.sh build/ci
+etapa "clang with ASan and UBSan, all tests" cmake --workflow --preset asan
+etapa "fuzzing, 60 s per target" bash tools/fuzz.sh 60
+etapa "valgrind session" bash tools/valgrind.sh build/ci
+etapa "coverage" bash tools/cobertura.sh
+etapa "release binary" bash tools/binario.sh
+etapa "release archive" bash tools/pacote.sh
+etapa "benchmarks build and run once" bash -c \
+  'cmake --workflow --preset bench && build/bench/bench/ponte_bench --benchmark_min_time=0 >/dev/null'
+etapa "Linux x86 (32-bit)" bash tools/testar-x86.sh
+etapa "Windows x64 under Wine" bash tools/testar-windows.sh
+
+echo
+echo "stages: $etapas passed, 0 failed"
