@@ -190,7 +190,13 @@ EXPORTADA int32_t NFE_Finalizar(void* handle) {
 #if !defined(ACBR_FALSA_SEM_NOME) && !defined(ACBR_FALSA_SEM_NOME_NEM_VERSAO) && !defined(ACBR_FALSA_NOME_ENDERECO_NULO)
 EXPORTADA int32_t NFE_Nome(void* handle, char* sNome, int32_t* esTamanho) {
     registrar("nome");
-    return escrever_texto(handle, sNome, esTamanho, "ACBR_FALSA_NOME", NOME_PADRAO);
+    const int32_t resultado = escrever_texto(handle, sNome, esTamanho, "ACBR_FALSA_NOME", NOME_PADRAO);
+#if defined(ACBR_FALSA_NOME_FALHA)
+    /* The text is in the buffer, but the call reports a failure: the text must not be used. */
+    return resultado == 0 ? 1 : resultado;
+#else
+    return resultado;
+#endif
 }
 #endif
 

@@ -85,6 +85,7 @@ std::vector<Caso> casos() {
         {"InicializarFalha",    "inicializar_falha",   copia, falha("NFE_Inicializar devolveu -1"), false, init_falhou},
         {"SemNome",             "sem_nome",            copia, sucesso(std::nullopt, "0.0.0-falsa"), false, sem_nome},
         {"SemNomeNemVersao",    "sem_nome_nem_versao", copia, sucesso(std::nullopt, std::nullopt), false, sem_textos},
+        {"NomeFalha",           "nome_falha",          copia, sucesso(std::nullopt, "0.0.0-falsa"), false, ciclo},
         {"TamanhoNegativo",     "tamanho_negativo",    copia, sucesso("", ""), false, ciclo},
         {"TamanhoAcima",        "tamanho_acima",       copia, cheio, false, ciclo},
         {"TamanhoCheio",        "tamanho_cheio",       copia, cheio, false, ciclo},

@@ -1,4 +1,5 @@
 // The bridge as the host sees it: bytes in, bytes out, nothing on standard error, exit 0.
+#include "comum/json_valido.hpp"
 #include "processo/filho.hpp"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,7 @@ Opcoes ponte_padrao() {
 void esperar_saida_limpa(const Resultado& r, std::string_view esperado) {
     EXPECT_EQ(descrever(r.status), "exit 0");
     EXPECT_EQ(r.saida, esperado);
+    EXPECT_TRUE(linhas_de_json_validas(r.saida)) << r.saida;
     EXPECT_EQ(r.erro, "");
 }
 

@@ -1,5 +1,6 @@
 // The version query end to end, with the stand-in library in place of ACBrLib NFe.
 #include "comum/diretorio_temporario.hpp"
+#include "comum/json_valido.hpp"
 #include "processo/filho.hpp"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,7 @@ TEST_F(Versao, PeloAcbrDir) {
     EXPECT_EQ(descrever(r.status), "exit 0");
     // Each query runs the library's whole cycle anew.
     EXPECT_EQ(r.saida, sucesso + sucesso);
+    EXPECT_TRUE(linhas_de_json_validas(r.saida)) << r.saida;
     EXPECT_EQ(r.erro, "");
 }
 
@@ -53,6 +55,7 @@ TEST_F(Versao, PeloAcbrDirComAcentos) {
     const Resultado r = rodar(com_falsa(std::string(utf8.begin(), utf8.end())), versao);
     EXPECT_EQ(descrever(r.status), "exit 0");
     EXPECT_EQ(r.saida, sucesso);
+    EXPECT_TRUE(linhas_de_json_validas(r.saida)) << r.saida;
     EXPECT_EQ(r.erro, "");
 }
 
@@ -70,6 +73,7 @@ TEST_F(Versao, PeloDiretorioAcbrAoLadoDoExecutavel) {
     const Resultado r = rodar(opcoes, versao);
     EXPECT_EQ(descrever(r.status), "exit 0");
     EXPECT_EQ(r.saida, sucesso);
+    EXPECT_TRUE(linhas_de_json_validas(r.saida)) << r.saida;
     EXPECT_EQ(r.erro, "");
 }
 
@@ -88,6 +92,7 @@ TEST_F(Versao, DiretorioSemBibliotecaResponde) {
     EXPECT_EQ(descrever(r.status), "exit 0");
     // The failure is a response: the loop goes on to the next command.
     EXPECT_EQ(r.saida, falha + falha);
+    EXPECT_TRUE(linhas_de_json_validas(r.saida)) << r.saida;
     EXPECT_EQ(r.erro, "");
 }
 
