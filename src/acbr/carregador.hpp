@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 // The seam between the version query and the platform's dynamic loader. Each platform's
@@ -21,8 +22,14 @@ class Biblioteca {
 public:
     Biblioteca(const Biblioteca&) = delete;
     Biblioteca& operator=(const Biblioteca&) = delete;
-    Biblioteca(Biblioteca&& outra) noexcept;
-    Biblioteca& operator=(Biblioteca&& outra) noexcept;
+    Biblioteca(Biblioteca&& outra) noexcept : nativa_(std::exchange(outra.nativa_, nullptr)) {}
+    Biblioteca& operator=(Biblioteca&& outra) noexcept {
+        if (this != &outra) {
+            Biblioteca anterior(std::move(*this));  // unloads what this held
+            nativa_ = std::exchange(outra.nativa_, nullptr);
+        }
+        return *this;
+    }
     ~Biblioteca();
 
 private:

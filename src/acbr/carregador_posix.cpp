@@ -18,16 +18,6 @@ std::optional<std::string> descricao_pendente() {
 
 }  // namespace
 
-Biblioteca::Biblioteca(Biblioteca&& outra) noexcept : nativa_(std::exchange(outra.nativa_, nullptr)) {}
-
-Biblioteca& Biblioteca::operator=(Biblioteca&& outra) noexcept {
-    if (this != &outra) {
-        Biblioteca anterior(std::move(*this));
-        nativa_ = std::exchange(outra.nativa_, nullptr);
-    }
-    return *this;
-}
-
 Biblioteca::~Biblioteca() {
     if (nativa_ != nullptr) {
         ::dlclose(nativa_);  // its result changes nothing for the caller

@@ -60,16 +60,6 @@ private:
 
 }  // namespace
 
-Biblioteca::Biblioteca(Biblioteca&& outra) noexcept : nativa_(std::exchange(outra.nativa_, nullptr)) {}
-
-Biblioteca& Biblioteca::operator=(Biblioteca&& outra) noexcept {
-    if (this != &outra) {
-        Biblioteca anterior(std::move(*this));
-        nativa_ = std::exchange(outra.nativa_, nullptr);
-    }
-    return *this;
-}
-
 Biblioteca::~Biblioteca() {
     if (nativa_ != nullptr) {
         ::FreeLibrary(static_cast<HMODULE>(nativa_));  // its result changes nothing for the caller

@@ -193,17 +193,6 @@ bool Filho::bombear(std::string_view& pendente, Alvo alvo, Prazo prazo) {
     return true;
 }
 
-bool Filho::escrever(std::string_view bytes, Prazo prazo) { return bombear(bytes, Alvo::escrita, prazo); }
-
-std::optional<std::string> Filho::ler_linha(Prazo prazo) {
-    std::string_view nada;
-    if (!bombear(nada, Alvo::linha, prazo)) return std::nullopt;
-    const std::size_t fim = texto_saida_.find('\n', linhas_lidas_) + 1;
-    std::string linha = texto_saida_.substr(linhas_lidas_, fim - linhas_lidas_);
-    linhas_lidas_ = fim;
-    return linha;
-}
-
 std::optional<int> Filho::esperar(Prazo prazo) {
     if (pid_ <= 0) return std::nullopt;
     std::string_view nada;

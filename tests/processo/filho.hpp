@@ -121,4 +121,15 @@ Resultado rodar(const Opcoes& opcoes, std::string_view entrada,
 // "exit 0", "exit 3", "signal 13", "timeout": readable in a failed expectation.
 std::string descrever(const std::optional<int>& status);
 
+inline bool Filho::escrever(std::string_view bytes, Prazo prazo) { return bombear(bytes, Alvo::escrita, prazo); }
+
+inline std::optional<std::string> Filho::ler_linha(Prazo prazo) {
+    std::string_view nada;
+    if (!bombear(nada, Alvo::linha, prazo)) return std::nullopt;
+    const std::size_t fim = texto_saida_.find('\n', linhas_lidas_) + 1;
+    std::string linha = texto_saida_.substr(linhas_lidas_, fim - linhas_lidas_);
+    linhas_lidas_ = fim;
+    return linha;
+}
+
 }  // namespace ponte::testes
