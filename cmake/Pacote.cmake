@@ -1,6 +1,6 @@
 # The release archive: `cpack` in a release build directory writes
-# acbr-ponte-<version>-<triple>.tar.gz (.zip on Windows) with bin/acbr-ponte (stripped) and
-# the documentation. The stand-in library (install component `falsa`) is left out on purpose:
+# acbr-ponte-<version>-<triple>.tar.gz (.zip on Windows) with bin/acbr-ponte-<triple> (stripped)
+# and the documentation. The stand-in library (install component `falsa`) is left out on purpose:
 # beside a shipped bridge it would answer in place of the host's real ACBrLib.
 install(FILES README.md docs/protocolo.md docs/biblioteca.md DESTINATION share/doc/acbr-ponte)
 
@@ -18,4 +18,6 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 set(CPACK_COMPONENTS_ALL Unspecified)
 set(CPACK_SOURCE_GENERATOR "")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/nome_de_lancamento.cmake ${CMAKE_BINARY_DIR}/nome_de_lancamento.cmake @ONLY)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_BINARY_DIR}/nome_de_lancamento.cmake)
 include(CPack)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release preset and its archive acbr-ponte-<version>-<triple>.tar.gz (cpack, see
-# cmake/Pacote.cmake), then checks the archive: exactly the stripped bridge and its
+# cmake/Pacote.cmake), then checks the archive: exactly the stripped bridge, named
+# acbr-ponte-<triple>, and its
 # documentation, no stand-in library, and the unpacked bridge answers a version query through
 # the stand-in installed beside it by `cmake --install --component falsa`.
 #   tools/pacote.sh [BUILD_DIR]        BUILD_DIR defaults to build/release
@@ -13,9 +14,10 @@ rm -rf "$build/pacotes"
 (cd "$build" && cpack >/dev/null)
 arquivo=$(find "$build/pacotes" -maxdepth 1 -name 'acbr-ponte-*.tar.gz')
 nome=$(basename "$arquivo" .tar.gz)
+triplo=${nome#acbr-ponte-*-}
 echo "archive: $arquivo ($(stat -c %s "$arquivo") bytes)"
 
-esperado=$(printf '%s\n' "$nome/bin/acbr-ponte" "$nome/share/doc/acbr-ponte/README.md" \
+esperado=$(printf '%s\n' "$nome/bin/acbr-ponte-$triplo" "$nome/share/doc/acbr-ponte/README.md" \
   "$nome/share/doc/acbr-ponte/biblioteca.md" "$nome/share/doc/acbr-ponte/protocolo.md")
 obtido=$(tar -tzf "$arquivo" | grep -v '/$' | sort)
 if [ "$obtido" != "$esperado" ]; then
@@ -27,7 +29,7 @@ fi
 temporario=$(mktemp -d /tmp/acbr-ponte-pacote-XXXXXX)
 trap 'rm -rf "$temporario"' EXIT
 tar -xzf "$arquivo" -C "$temporario"
-exe=$temporario/$nome/bin/acbr-ponte
+exe=$temporario/$nome/bin/acbr-ponte-$triplo
 if readelf -S "$exe" | grep -q '\.symtab'; then
   echo "pacote: the archived bridge is not stripped" >&2
   exit 1
