@@ -49,10 +49,13 @@ std::optional<double> valor_do_numero(std::uint64_t significando, std::int64_t e
         return valor;
     }
     auto magnitude = -expoente;
-    while (magnitude > maior_expoente) {
+    // Once the value is zero, further divisions change nothing; stopping there keeps an exponent
+    // near -2^31 from costing millions of divisions per number.
+    while (magnitude > maior_expoente && valor != 0.0) {
         valor /= potencias_de_dez[maior_expoente];
         magnitude -= maior_expoente;
     }
+    if (magnitude > maior_expoente) return valor;
     return valor / potencias_de_dez[static_cast<std::size_t>(magnitude)];
 }
 

@@ -239,6 +239,17 @@ TEST(Decodificador, LimiteDeAninhamento) {
               "recursion limit exceeded at line 1 column 147");
 }
 
+// Exponents near -2^31 are zero at once, not after millions of divisions each: without that,
+// this line alone would hold the bridge for many minutes.
+TEST(Decodificador, ExpoentesNegativosEnormesSaoBaratos) {
+    std::string linha = R"({"x":[)";
+    for (int i = 0; i < 20'000; ++i) linha += "1e-2147483647,0.5e-2147483000,";
+    linha += R"(0],"cmd":"versao"})";
+    EXPECT_EQ(diagnostico_da_linha(linha), "Versao");
+    EXPECT_EQ(diagnostico_da_linha("-1e-2147483647"),
+              "invalid type: floating point `-0.0`, expected internally tagged enum Comando at line 1 column 14");
+}
+
 TEST(Decodificador, LinhaLongaNumMembroIgnorado) {
     std::string linha = R"({"x":[)";
     for (int i = 0; i < 200'000; ++i) linha += R"({"a":[1.5e3,-2,"\u00e3\n\"",true,null]},)";
