@@ -214,16 +214,6 @@ std::optional<int> Filho::esperar(Prazo prazo) {
     return std::nullopt;
 }
 
-Resultado rodar(const Opcoes& opcoes, std::string_view entrada, std::chrono::milliseconds tempo) {
-    Filho filho(opcoes);
-    if (!filho.iniciado()) return {"", "could not start " + opcoes.executavel, std::nullopt};
-    const Prazo prazo = daqui_a(tempo);
-    filho.escrever(entrada, prazo);  // a child that stops reading early is the test's business
-    filho.fechar_entrada();
-    const auto status = filho.esperar(prazo);
-    return {filho.saida(), filho.erro(), status};
-}
-
 std::string descrever(const std::optional<int>& status) {
     if (!status) return "timeout";
     if (WIFEXITED(*status)) return "exit " + std::to_string(WEXITSTATUS(*status));

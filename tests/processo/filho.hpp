@@ -115,8 +115,16 @@ struct Resultado {
 };
 
 // Starts the bridge, writes `entrada`, closes its input and waits for it to finish.
-Resultado rodar(const Opcoes& opcoes, std::string_view entrada,
-                std::chrono::milliseconds tempo = std::chrono::seconds(20));
+inline Resultado rodar(const Opcoes& opcoes, std::string_view entrada,
+                       std::chrono::milliseconds tempo = std::chrono::seconds(20)) {
+    Filho filho(opcoes);
+    if (!filho.iniciado()) return {"", "could not start " + opcoes.executavel, std::nullopt};
+    const Prazo prazo = daqui_a(tempo);
+    filho.escrever(entrada, prazo);  // a child that stops reading early is the test's business
+    filho.fechar_entrada();
+    const auto status = filho.esperar(prazo);
+    return {filho.saida(), filho.erro(), status};
+}
 
 // "exit 0", "exit 3", "signal 13", "timeout": readable in a failed expectation.
 std::string descrever(const std::optional<int>& status);
