@@ -10,7 +10,13 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#if defined(ACBR_FALSA_STDCALL)
+/* The library's StdCall build for 32-bit Windows: each entry point pops its own arguments, and
+ * the names are exported undecorated like the Cdecl build's (the link uses --kill-at). */
+#define EXPORTADA __declspec(dllexport) __stdcall
+#else
 #define EXPORTADA __declspec(dllexport)
+#endif
 #else
 #define EXPORTADA __attribute__((visibility("default")))
 #endif

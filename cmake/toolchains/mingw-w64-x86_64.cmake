@@ -1,35 +1,11 @@
-# Cross build for Windows x64 with Debian's MinGW-w64 (the POSIX-threads flavour, which
-# std::thread and GoogleTest need), tests run under Wine.
+# Cross build for Windows x64 with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix), tests run
+# under 64-bit Wine (wine64).
 #   cmake -S . -B build/windows -G Ninja \
 #     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake
 # tools/testar-windows.sh does this with a throwaway Wine prefix and a persistent wineserver.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(_ponte_triplo x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${_ponte_triplo}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_ponte_triplo}-g++-posix)
-set(CMAKE_RC_COMPILER ${_ponte_triplo}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${_ponte_triplo})
-# Build tools come from the host; libraries and headers from the target, except header-only
-# packages (nlohmann_json) that live in the host's arch-independent directories.
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
-
-# Everything links the C and C++ runtimes and winpthreads statically: the executables import
-# system DLLs only, so they run from any folder (and under Wine) without MinGW's DLLs beside.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-
-# Tests and test discovery run the built programs through Wine.
-find_program(PONTE_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(PONTE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTE_WINE})
-endif()
+set(_ponte_wine wine64 wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
 unset(_ponte_triplo)
-
-# nlohmann_json's headers without the rest of the host's /usr/include.
-set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/nlohmann_json CACHE PATH "nlohmann_json for the cross build")
+unset(_ponte_wine)

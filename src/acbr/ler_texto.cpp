@@ -15,7 +15,7 @@ std::optional<std::string> ler_texto(const carregador::Biblioteca& biblioteca, v
     if (endereco == nullptr) {
         return std::nullopt;
     }
-    const auto ler = reinterpret_cast<FuncaoTexto>(*endereco);
+    const FuncaoTexto ler(*endereco);
 
     // One spare zero byte past the size the library is given: a library that ends its text
     // with a NUL one past that size writes into it rather than past the allocation.

@@ -47,7 +47,7 @@ std::variant<Funcao, std::string> resolver(const carregador::Biblioteca& bibliot
     if (const auto* falha = std::get_if<carregador::Falha>(&achado)) {
         return juntar(prefixo, descricao(*falha, mensagens::simbolo_sem_endereco));
     }
-    return reinterpret_cast<Funcao>(std::get<void*>(achado));
+    return Funcao(std::get<void*>(achado));
 }
 
 // The library handle. NFE_Finalizar runs when the scope ends, and only after NFE_Inicializar

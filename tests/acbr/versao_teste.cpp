@@ -95,6 +95,10 @@ std::vector<Caso> casos() {
         {"CaracteresEspeciais", "caracteres_especiais", copia,
          sucesso("ACBr \"falsa\" em C:\\ACBr\\", "0.0.0\x1b[1m\x01\x1f\x7f-falsa"), false, ciclo},
         {"EscreveAlem",         "escreve_alem",        copia, padrao, false, ciclo},
+#if defined(_WIN32) && defined(__i386__)
+        // The StdCall build, whose entry points pop their own arguments.
+        {"StdCall",             "stdcall",             copia, padrao, false, ciclo},
+#endif
 #ifdef __linux__
         // Found at address 0 with no loader error: never called.
         {"NomeEnderecoNulo",    "nome_endereco_nulo",  copia, sucesso(std::nullopt, "0.0.0-falsa"), false, sem_nome},
