@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Linux x86 (32-bit): builds the bridge, the stand-in library (libacbrnfe32.so) and the whole
-# test suite with -m32 (GoogleTest compiled from Debian's sources), runs the tests, then builds
-# the release binary acbr-ponte-i686-unknown-linux-gnu (and its archive) and has it answer a
-# version query through the stand-in. Installs its Debian packages first when run as root
-# (tools/dependencias.sh x86).
+# test suite with Debian's i686 cross compiler (GoogleTest compiled from Debian's sources), runs
+# the tests natively (with Debian's i386 C and C++ runtimes), then builds the release binary
+# acbr-ponte-i686-unknown-linux-gnu (and its archive) and has it answer a version query through
+# the stand-in. Installs its Debian packages first when run as root (tools/dependencias.sh x86).
 #   tools/testar-x86.sh [BUILD_DIR]      BUILD_DIR defaults to build/x86
 set -euo pipefail
 cd "$(dirname "$0")/.."

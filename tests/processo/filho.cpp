@@ -125,13 +125,17 @@ Filho::Filho(const Opcoes& opcoes) {
     ::posix_spawnattr_setsigmask(&a.atributos, &vazio);
     ::posix_spawnattr_setflags(&a.atributos, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    std::vector<std::string> argumentos{opcoes.executavel};
+    // Under an emulator (the bridge built for another processor) the child is the emulator.
+    std::vector<std::string> argumentos = {
+#include "emulador.inc"
+    };
+    argumentos.push_back(opcoes.executavel);
     argumentos.insert(argumentos.end(), opcoes.argumentos.begin(), opcoes.argumentos.end());
     std::vector<std::string> ambiente = montar_ambiente(opcoes);
     auto argv = ponteiros(argumentos);
     auto envp = ponteiros(ambiente);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, opcoes.executavel.c_str(), &a.acoes, &a.atributos, argv.data(), envp.data()) == 0)
+    if (::posix_spawn(&pid, argumentos.front().c_str(), &a.acoes, &a.atributos, argv.data(), envp.data()) == 0)
         pid_ = pid;
 }
 

@@ -96,5 +96,21 @@ TEST_F(Versao, DiretorioSemBibliotecaResponde) {
     EXPECT_EQ(r.erro, "");
 }
 
+// Where the ACBr Project publishes no library, every query answers the platform message, these
+// exact bytes, whatever the directory holds.
+TEST(VersaoSemBibliotecaPublicada, RespondeAMensagemDaPlataforma) {
+    if (!std::string(PONTE_ARQUIVO_DA_LIB).empty()) GTEST_SKIP() << "ACBrLib is published for this platform";
+    const std::string plataforma =
+        "{\"ok\":false,\"erro\":\"A ACBrLib não existe para este sistema (o Projeto ACBr publica Windows e Linux). "
+        "Emissão e impressão térmica só se testam em Windows ou Linux x64.\"}\n";
+    for (const auto& acbr_dir : {std::optional<std::string>(fs::path(PONTE_LIB_FALSA).parent_path().string()),
+                                 std::optional<std::string>(std::nullopt)}) {
+        const Resultado r = rodar(com_falsa(acbr_dir), versao + "\n" + versao);
+        EXPECT_EQ(descrever(r.status), "exit 0");
+        EXPECT_EQ(r.saida, plataforma + plataforma);
+        EXPECT_EQ(r.erro, "");
+    }
+}
+
 }  // namespace
 }  // namespace ponte::testes

@@ -1,0 +1,16 @@
+# Linux on ARM64 (AArch64, little-endian) with Debian's cross compiler (g++-aarch64-linux-gnu).
+# The ACBr Project publishes no library for it, so the bridge answers every version query with
+# the platform message. Tests, and test discovery during the build, run under qemu-user with the target's
+# libraries from /usr/aarch64-linux-gnu (qemu-user package); the process tests start the bridge
+# through the same emulator.
+#   cmake -S . -B build/aarch64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/linux-aarch64.cmake
+# tools/testar-qemu.sh aarch64 does this and runs the tests.
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+set(_ponte_triplo aarch64-linux-gnu)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cruzada.cmake)
+
+find_program(PONTE_QEMU NAMES qemu-aarch64)
+if(PONTE_QEMU)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTE_QEMU} -L /usr/${_ponte_triplo})
+endif()
+unset(_ponte_triplo)

@@ -1,0 +1,16 @@
+# Linux on IBM Z (s390x, big-endian) with Debian's cross compiler (g++-s390x-linux-gnu). The
+# ACBr Project publishes no library for it, so the bridge answers every version query with the
+# platform message; on this processor the word-at-a-time scans take their big-endian path. Tests, and test discovery during the build, run under qemu-user with the target's
+# libraries from /usr/s390x-linux-gnu (qemu-user package); the process tests start the bridge
+# through the same emulator.
+#   cmake -S . -B build/s390x -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/linux-s390x.cmake
+# tools/testar-qemu.sh s390x does this and runs the tests.
+set(CMAKE_SYSTEM_PROCESSOR s390x)
+set(_ponte_triplo s390x-linux-gnu)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cruzada.cmake)
+
+find_program(PONTE_QEMU NAMES qemu-s390x)
+if(PONTE_QEMU)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTE_QEMU} -L /usr/${_ponte_triplo})
+endif()
+unset(_ponte_triplo)
