@@ -4,9 +4,13 @@
 #   tools/dependencias.sh demo        build the bridge and run the demo
 #   tools/dependencias.sh testes      build and run the test suite, sanitizers, fuzzing, checks
 #   tools/dependencias.sh bench       the benchmarks and their baselines
+#   tools/dependencias.sh x86         build for Linux x86 (32-bit) and test natively
+#   tools/dependencias.sh aarch64     build for Linux ARM64 and test under qemu-user
+#   tools/dependencias.sh s390x       build for Linux s390x (big-endian) and test under qemu-user
 #   tools/dependencias.sh windows     cross-build for Windows x64 and test under Wine
-#   tools/dependencias.sh x86         build and test for Linux x86 (32-bit)
-# Several profiles may be named at once.
+#   tools/dependencias.sh windows-x86 cross-build for Windows x86 (32-bit) and test under Wine
+# Several profiles may be named at once. Packages named `:i386` need the i386 architecture,
+# which is added first. The Linux cross compilers conflict with gcc-multilib, which apt removes.
 set -euo pipefail
 
 pacotes=(cmake ninja-build g++ python3)
@@ -17,24 +21,35 @@ for perfil in "$@"; do
   testes) pacotes+=(clang libclang-rt-14-dev clang-tidy clang-format libgtest-dev nlohmann-json3-dev unicode-data
           valgrind gcovr binutils) ;;
   bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
+  x86) pacotes+=(g++-i686-linux-gnu libc6:i386 libstdc++6:i386 googletest nlohmann-json3-dev) ;;
+  aarch64) pacotes+=(g++-aarch64-linux-gnu qemu-user googletest nlohmann-json3-dev) ;;
+  s390x) pacotes+=(g++-s390x-linux-gnu qemu-user googletest nlohmann-json3-dev) ;;
   windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
-  x86) pacotes+=(gcc-multilib g++-multilib googletest nlohmann-json3-dev) ;;
-  *) echo "uso: $0 [demo|testes|bench|windows|x86]..." >&2; exit 2 ;;
+  windows-x86) pacotes+=(g++-mingw-w64-i686-posix wine32:i386 googletest nlohmann-json3-dev) ;;
+  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86]..." >&2; exit 2 ;;
   esac
 done
 
 faltando=()
 for pacote in "${pacotes[@]}"; do
+  case " ${faltando[*]} " in *" $pacote "*) continue ;; esac
   dpkg-query -W -f='${Status}' "$pacote" 2>/dev/null | grep -q 'install ok installed' || faltando+=("$pacote")
 done
 [ ${#faltando[@]} -eq 0 ] && exit 0
 
+i386=
+case " ${faltando[*]}" in *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || i386=sim ;; esac
 if [ "$(id -u)" -ne 0 ]; then
   echo "Faltam pacotes do Debian: ${faltando[*]}" >&2
-  echo "Instale-os com: sudo apt-get install ${faltando[*]}" >&2
+  [ -z "$i386" ] || echo "Habilite a arquitetura i386 com: sudo dpkg --add-architecture i386" >&2
+  echo "Instale-os com: sudo apt-get update && sudo apt-get install ${faltando[*]}" >&2
   exit 1
 fi
 echo "Instalando pacotes do Debian que faltam: ${faltando[*]}"
 export DEBIAN_FRONTEND=noninteractive
+if [ -n "$i386" ]; then
+  echo "Habilitando a arquitetura i386"
+  dpkg --add-architecture i386
+fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${faltando[@]}" >/dev/null
