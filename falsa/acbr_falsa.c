@@ -105,8 +105,8 @@ static FILE* abrir_registro(const char* arquivo) { return fopen(arquivo, "a"); }
 #endif
 
 /* One word per line appended to the file named by ACBR_FALSA_REGISTRO. The file is opened and
- * closed for every record so that the record survives whatever the host does next; nothing
- * goes to the standard streams, which belong to the host. */
+ * closed for every record so that the record survives whatever the host does next; the record
+ * never goes to the standard streams. */
 static void registrar(const char* palavra) {
     char* arquivo = variavel_utf8("ACBR_FALSA_REGISTRO");
     FILE* registro = arquivo == NULL || arquivo[0] == '\0' ? NULL : abrir_registro(arquivo);

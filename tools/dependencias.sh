@@ -15,7 +15,7 @@ for perfil in "$@"; do
   case "$perfil" in
   demo) ;;
   testes) pacotes+=(clang libclang-rt-14-dev clang-tidy clang-format libgtest-dev nlohmann-json3-dev unicode-data
-          valgrind gcovr binutils) ;;
+          valgrind gcovr binutils fp-compiler) ;;
   bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
   windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
   x86) pacotes+=(gcc-multilib g++-multilib googletest nlohmann-json3-dev) ;;

@@ -41,6 +41,7 @@ private:
 
     std::fenv_t ponto_flutuante_{};
 #ifdef _WIN32
+    unsigned int mxcsr_ = 0;  // SSE's control register, which MinGW's fesetenv leaves alone
     using Tratador = void (*)(int);
     std::array<Tratador, sinais.size()> tratadores_{};
     using Funcao = void (*)();  // any function pointer converts to and from this one

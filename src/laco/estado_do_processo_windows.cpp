@@ -5,11 +5,21 @@
 
 #include <windows.h>
 
+// The bridge's own arithmetic runs on SSE where the target has it; without SSE it runs on the
+// x87 unit, whose control word fesetenv does put back.
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#define PONTE_COM_SSE 1
+#endif
+
 namespace ponte::laco {
 
 EstadoDoProcesso EstadoDoProcesso::capturar() noexcept {
     EstadoDoProcesso estado;
     std::fegetenv(&estado.ponto_flutuante_);
+#ifdef PONTE_COM_SSE
+    estado.mxcsr_ = _mm_getcsr();
+#endif
     // The C runtime can only tell a handler by setting another: put each one straight back.
     for (std::size_t i = 0; i < sinais.size(); ++i) {
         const Tratador tratador = std::signal(sinais[i], SIG_DFL);
@@ -30,6 +40,9 @@ EstadoDoProcesso EstadoDoProcesso::capturar() noexcept {
 
 void EstadoDoProcesso::restaurar() const noexcept {
     std::fesetenv(&ponto_flutuante_);
+#ifdef PONTE_COM_SSE
+    _mm_setcsr(mxcsr_);
+#endif
     for (std::size_t i = 0; i < sinais.size(); ++i) std::signal(sinais[i], tratadores_[i]);
     ::SetUnhandledExceptionFilter(reinterpret_cast<LPTOP_LEVEL_EXCEPTION_FILTER>(filtro_de_excecoes_));
     if (!diretorio_.empty()) ::SetCurrentDirectoryW(diretorio_.c_str());
