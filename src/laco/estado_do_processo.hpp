@@ -29,9 +29,11 @@ public:
     void restaurar() const noexcept;
 
 #ifndef _WIN32
-    // The signals whose dispositions are put back.
-    static constexpr std::array sinais{SIGPIPE, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGINT,  SIGTERM, SIGHUP,
-                                       SIGQUIT, SIGCHLD, SIGABRT, SIGTRAP, SIGUSR1, SIGUSR2, SIGALRM};
+    // The signals whose dispositions are put back: those language runtimes take over, and
+    // SIGABRT, whose default action is how the bridge ends when memory is exhausted. Each costs a
+    // system call per query, so the list stops there.
+    static constexpr std::array sinais{SIGPIPE, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL, SIGINT,
+                                       SIGTERM, SIGHUP,  SIGQUIT, SIGCHLD, SIGABRT};
 #else
     static constexpr std::array sinais{SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT};
 #endif
