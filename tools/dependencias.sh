@@ -6,6 +6,7 @@
 #   tools/dependencias.sh bench       the benchmarks and their baselines
 #   tools/dependencias.sh windows     cross-build for Windows x64 and test under Wine
 #   tools/dependencias.sh x86         build and test for Linux x86 (32-bit)
+#   tools/dependencias.sh python      test the Python client: virtual environments, mypy
 # Several profiles may be named at once.
 set -euo pipefail
 
@@ -19,7 +20,8 @@ for perfil in "$@"; do
   bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
   windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
   x86) pacotes+=(gcc-multilib g++-multilib googletest nlohmann-json3-dev) ;;
-  *) echo "uso: $0 [demo|testes|bench|windows|x86]..." >&2; exit 2 ;;
+  python) pacotes+=(python3-venv mypy) ;;
+  *) echo "uso: $0 [demo|testes|bench|windows|x86|python]..." >&2; exit 2 ;;
   esac
 done
 
