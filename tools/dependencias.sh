@@ -6,6 +6,7 @@
 #   tools/dependencias.sh bench       the benchmarks and their baselines
 #   tools/dependencias.sh windows     cross-build for Windows x64 and test under Wine
 #   tools/dependencias.sh x86         build and test for Linux x86 (32-bit)
+#   tools/dependencias.sh python      test the Python client: virtual environments, mypy
 #   tools/dependencias.sh node        test the Node.js client (Node.js and npm, if there are none)
 # Several profiles may be named at once.
 set -euo pipefail
@@ -20,11 +21,12 @@ for perfil in "$@"; do
   bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
   windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
   x86) pacotes+=(gcc-multilib g++-multilib googletest nlohmann-json3-dev) ;;
+  python) pacotes+=(python3-venv mypy) ;;
   # A Node.js package from elsewhere may be installed under the same name and bring its own npm;
   # Debian's npm is asked for only when there is no npm at all.
   node) pacotes+=(nodejs)
         command -v npm >/dev/null || pacotes+=(npm) ;;
-  *) echo "uso: $0 [demo|testes|bench|windows|x86|node]..." >&2; exit 2 ;;
+  *) echo "uso: $0 [demo|testes|bench|windows|x86|python|node]..." >&2; exit 2 ;;
   esac
 done
 
