@@ -25,7 +25,7 @@ async function consultar(defeito) {
         console.log(`versao() -> ${JSON.stringify({ nome, versao })}  [ponte ${ponte.pid}]`);
     } catch (erro) {
         const ms = Math.round(performance.now() - inicio);
-        const campos = { codigo: erro.codigo, sinal: erro.sinal, tempoLimite: erro.tempoLimite };
+        const campos = { status: erro.status, sinal: erro.sinal, tempoLimite: erro.tempoLimite };
         const presentes = Object.entries(campos).filter(([, valor]) => valor !== undefined && valor !== null);
         console.log(`versao() -> ${erro.name}: ${erro.message}  [${ms} ms]`);
         if (presentes.length > 0) console.log(`    ${presentes.map(([k, v]) => `${k}=${v}`).join(' ')}`);

@@ -29,10 +29,10 @@ export class TempoEsgotado extends ErroAcbrPonte {
 
 /** The bridge's process ended during the call, with an exit status or a signal. */
 export class PonteEncerrada extends ErroAcbrPonte {
-    constructor(codigo, sinal, stderr) {
-        const como = sinal !== null ? `pelo sinal ${sinal}` : `com status ${codigo}`;
+    constructor(status, sinal, stderr) {
+        const como = sinal !== null ? `pelo sinal ${sinal}` : `com status ${status}`;
         super(`a ponte encerrou sem responder, ${como}`);
-        this.codigo = codigo;
+        this.status = status;
         this.sinal = sinal;
         this.stderr = stderr;
     }

@@ -133,9 +133,9 @@ export class TempoEsgotado extends ErroAcbrPonte {
 
 /** The bridge's process ended during the call; the next call starts a fresh one. */
 export class PonteEncerrada extends ErroAcbrPonte {
-    constructor(codigo: number | null, sinal: string | null, stderr: string);
+    constructor(status: number | null, sinal: string | null, stderr: string);
     /** The exit status (217 for an unhandled Free Pascal exception), or null when a signal ended it. */
-    readonly codigo: number | null;
+    readonly status: number | null;
     /** The signal's name, such as `"SIGSEGV"`, or null when it exited. */
     readonly sinal: string | null;
     /**

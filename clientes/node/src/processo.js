@@ -6,7 +6,7 @@ import { spawn } from 'node:child_process';
 import { Cauda } from './cauda.js';
 import { ErroAcbrPonte, PonteEncerrada, TempoEsgotado } from './erros.js';
 
-const BYTES_DA_CAUDA = 4096;
+const BYTES_DA_CAUDA = 8192;
 // After the exit status arrives, how long the pipes may take to deliver what the bridge wrote
 // before it ended (the Free Pascal runtime's message, say). A process the bridge started could
 // hold them open forever, hence a bound.
@@ -30,7 +30,7 @@ export class Processo {
     #cauda = new Cauda(BYTES_DA_CAUDA);
     /** The request waiting for a line: {resolver, rejeitar, relogio}. */
     #pedido = null;
-    /** {codigo, sinal} once the process has ended. */
+    /** {status, sinal} once the process has ended. */
     #saida = null;
     #erroDeInicio = null;
     /** Set when the process must not be used again: it misbehaved, timed out or is ending. */
@@ -55,15 +55,15 @@ export class Processo {
         // bound has passed.
         this.#terminou = saiu.then(() => comLimite(fechou, ESPERA_PELOS_TUBOS_MS));
 
-        filho.once('exit', (codigo, sinal) => {
-            this.#saida = { codigo, sinal };
+        filho.once('exit', (status, sinal) => {
+            this.#saida = { status, sinal };
             sair();
         });
         filho.on('error', (erro) => {
             // Emitted when starting fails (and then no 'exit' follows) or when a kill fails.
             if (filho.pid === undefined && this.#erroDeInicio === null) {
                 this.#erroDeInicio = erro;
-                this.#saida = { codigo: null, sinal: null };
+                this.#saida = { status: null, sinal: null };
                 sair();
             }
         });
@@ -188,8 +188,8 @@ export class Processo {
             );
             return;
         }
-        const { codigo, sinal } = this.#saida;
-        pedido.rejeitar(new PonteEncerrada(codigo, sinal, this.#cauda.texto()));
+        const { status, sinal } = this.#saida;
+        pedido.rejeitar(new PonteEncerrada(status, sinal, this.#cauda.texto()));
     }
 
     // An idle bridge must not keep the host's event loop alive; one serving a request must.

@@ -40,7 +40,7 @@ async function uso(): Promise<void> {
             const ms: number = e.tempoLimite;
             const cauda: string = e.stderr;
         } else if (e instanceof PonteEncerrada) {
-            const codigo: number | null = e.codigo;
+            const status: number | null = e.status;
             const sinal: string | null = e.sinal;
             const cauda: string = e.stderr;
         } else if (e instanceof ErroAcbrPonte) {
