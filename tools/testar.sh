@@ -3,8 +3,8 @@
 # the g++ build with warnings as errors and all tests, static analysis, the clang build under
 # AddressSanitizer and UndefinedBehaviorSanitizer with all tests, a short run of each fuzz
 # target, a Valgrind session, coverage thresholds, the self-contained release binary and its
-# archive, the benchmarks (built and run once, no timing asserted), and the Linux x86 and
-# Windows x64 (under Wine) suites.
+# archive, the benchmarks (built and run once, no timing asserted), the Python and Node.js host
+# clients against the built bridge, and the Linux x86 and Windows x64 (under Wine) suites.
 # On a fresh Debian 12, run as root, it first installs the Debian packages it needs.
 #   tools/testar.sh            everything (what CI runs)
 #   tools/testar.sh rapido     only the first stage: the g++ build and its tests
@@ -15,7 +15,7 @@ if [ "${1:-}" = rapido ]; then
   bash tools/dependencias.sh testes
   exec cmake --workflow --preset ci
 fi
-bash tools/dependencias.sh testes bench x86 windows
+bash tools/dependencias.sh testes bench python node x86 windows
 
 etapas=0
 etapa() {
@@ -39,6 +39,8 @@ etapa "release binary" bash tools/binario.sh
 etapa "release archive" bash tools/pacote.sh
 etapa "benchmarks build and run once" bash -c \
   'cmake --workflow --preset bench && build/bench/bench/ponte_bench --benchmark_min_time=0 >/dev/null'
+etapa "Python client" bash tools/testar-cliente-python.sh build/ci
+etapa "Node.js client" bash tools/testar-cliente-node.sh build/ci
 etapa "Linux x86 (32-bit)" bash tools/testar-x86.sh
 etapa "Windows x64 under Wine" bash tools/testar-windows.sh
 
