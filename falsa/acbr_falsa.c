@@ -1,8 +1,15 @@
 /* A stand-in for ACBrLib NFe: the four entry points the bridge calls, with the library's
  * signatures, answering a name and a version taken from the environment. Hosts use it in their
  * own tests and demos; each build variant (one ACBR_FALSA_* definition) misbehaves in one way
- * the bridge must survive. */
+ * the bridge must survive, and so does every build when ACBR_FALSA_DEFEITO names a misbehaviour
+ * (see cometer_defeito). */
 
+#if !defined(_WIN32)
+#define _GNU_SOURCE /* feenableexcept */
+#endif
+
+#include <fenv.h>
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,6 +25,7 @@
 #define EXPORTADA __declspec(dllexport)
 #endif
 #else
+#include <unistd.h>
 #define EXPORTADA __attribute__((visibility("default")))
 #endif
 
@@ -103,8 +111,8 @@ static FILE* abrir_registro(const char* arquivo) { return fopen(arquivo, "a"); }
 #endif
 
 /* One word per line appended to the file named by ACBR_FALSA_REGISTRO. The file is opened and
- * closed for every record so that the record survives whatever the host does next; nothing
- * goes to the standard streams, which belong to the host. */
+ * closed for every record so that the record survives whatever the host does next; the record
+ * never goes to the standard streams. */
 static void registrar(const char* palavra) {
     char* arquivo = variavel_utf8("ACBR_FALSA_REGISTRO");
     FILE* registro = arquivo == NULL || arquivo[0] == '\0' ? NULL : abrir_registro(arquivo);
@@ -115,6 +123,115 @@ static void registrar(const char* palavra) {
     fputs(palavra, registro);
     fputc('\n', registro);
     fclose(registro);
+}
+
+static const char mensagem[] = "mensagem da biblioteca";
+static const char linha[] = "mensagem da biblioteca\n";
+
+/* Left behind when the library is unloaded: its address then points at nothing. */
+static void tratar_sinal(int sinal) { (void)sinal; }
+
+static void instalar_sinais(void) {
+    static const int sinais[] = {
+        SIGINT,
+        SIGTERM,
+        SIGSEGV,
+        SIGFPE,
+        SIGILL,
+#if !defined(_WIN32)
+        SIGHUP,
+        SIGQUIT,
+        SIGCHLD,
+        SIGBUS
+#endif
+    };
+    for (size_t i = 0; i < sizeof sinais / sizeof sinais[0]; ++i) {
+#if defined(_WIN32)
+        signal(sinais[i], tratar_sinal);
+#else
+        struct sigaction acao;
+        memset(&acao, 0, sizeof acao);
+        acao.sa_handler = tratar_sinal;
+        sigaction(sinais[i], &acao, NULL);
+#endif
+    }
+}
+
+/* The misbehaviour ACBR_FALSA_DEFEITO names, committed at the entry point it belongs to:
+ *   dorme              sleeps for ten minutes (NFE_Inicializar)
+ *   escreve_linha      puts and fflush to standard output (NFE_Nome, as are all below)
+ *   escreve_sem_fim    printf with no line end and no flush: left in stdio's buffer
+ *   escreve_descritor  write(1, ...); on Windows WriteFile on GetStdHandle(STD_OUTPUT_HANDLE)
+ *   escreve_erro       a line to standard error
+ *   le_entrada         one read of standard input (ReadFile on Windows)
+ *   acesso_nulo        writes through a null pointer
+ *   muda_diretorio     changes the working directory to the root
+ *   sigpipe_padrao     sets SIGPIPE back to its default action (POSIX)
+ *   instala_sinais     installs handlers of its own, left behind when it is unloaded
+ *   muda_fpu           rounds toward zero and traps invalid, divide-by-zero and overflow */
+static void cometer_defeito(int no_inicializar) {
+    char* defeito = variavel_utf8("ACBR_FALSA_DEFEITO");
+    if (defeito == NULL) {
+        return;
+    }
+    if (no_inicializar) {
+        if (strcmp(defeito, "dorme") == 0) {
+#if defined(_WIN32)
+            Sleep(10 * 60 * 1000);
+#else
+            sleep(10 * 60);
+#endif
+        }
+    } else if (strcmp(defeito, "escreve_linha") == 0) {
+        puts(mensagem);
+        fflush(stdout);
+    } else if (strcmp(defeito, "escreve_sem_fim") == 0) {
+        printf("sem fim de linha");
+    } else if (strcmp(defeito, "escreve_descritor") == 0) {
+#if defined(_WIN32)
+        DWORD escritos;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), linha, sizeof linha - 1, &escritos, NULL);
+#else
+        if (write(1, linha, sizeof linha - 1) < 0) {
+            /* nobody to tell */
+        }
+#endif
+    } else if (strcmp(defeito, "escreve_erro") == 0) {
+        fprintf(stderr, "%s\n", mensagem);
+    } else if (strcmp(defeito, "le_entrada") == 0) {
+        char lido[256];
+#if defined(_WIN32)
+        DWORD lidos;
+        ReadFile(GetStdHandle(STD_INPUT_HANDLE), lido, sizeof lido, &lidos, NULL);
+#else
+        if (read(0, lido, sizeof lido) < 0) {
+            /* nothing read */
+        }
+#endif
+    } else if (strcmp(defeito, "acesso_nulo") == 0) {
+        int* volatile nulo = NULL;
+        *nulo = 1;
+    } else if (strcmp(defeito, "muda_diretorio") == 0) {
+#if defined(_WIN32)
+        SetCurrentDirectoryW(L"C:\\");
+#else
+        if (chdir("/") != 0) {
+            /* stays where it was */
+        }
+#endif
+    } else if (strcmp(defeito, "sigpipe_padrao") == 0) {
+#if !defined(_WIN32)
+        signal(SIGPIPE, SIG_DFL);
+#endif
+    } else if (strcmp(defeito, "instala_sinais") == 0) {
+        instalar_sinais();
+    } else if (strcmp(defeito, "muda_fpu") == 0) {
+        fesetround(FE_TOWARDZERO);
+#if defined(__GLIBC__)
+        feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+#endif
+    }
+    free(defeito);
 }
 
 __attribute__((constructor)) static void ao_carregar(void) { registrar("carregar"); }
@@ -167,6 +284,7 @@ EXPORTADA int32_t NFE_Inicializar(void** handle, const char* eArqConfig, const c
     if (handle == NULL || eArqConfig == NULL || eChaveCrypt == NULL) {
         return -2;
     }
+    cometer_defeito(1);
 #if defined(ACBR_FALSA_INICIALIZAR_FALHA)
     return -1;
 #else
@@ -196,6 +314,7 @@ EXPORTADA int32_t NFE_Finalizar(void* handle) {
 #if !defined(ACBR_FALSA_SEM_NOME) && !defined(ACBR_FALSA_SEM_NOME_NEM_VERSAO) && !defined(ACBR_FALSA_NOME_ENDERECO_NULO)
 EXPORTADA int32_t NFE_Nome(void* handle, char* sNome, int32_t* esTamanho) {
     registrar("nome");
+    cometer_defeito(0);
     const int32_t resultado = escrever_texto(handle, sNome, esTamanho, "ACBR_FALSA_NOME", NOME_PADRAO);
 #if defined(ACBR_FALSA_NOME_FALHA)
     /* The text is in the buffer, but the call reports a failure: the text must not be used. */

@@ -6,16 +6,22 @@
 #include "laco/descritor_de_saida.hpp"
 #include "laco/laco.hpp"
 
-#include <unistd.h>
 #include <string>
 #include <string_view>
 
 int main() {
-    ponte::laco::preparar_processo();
-    ponte::laco::DescritorDeEntrada entrada(STDIN_FILENO);
-    ponte::laco::DescritorDeSaida saida(STDOUT_FILENO);
-    ponte::laco::executar_laco(
-        entrada, saida, [](std::string_view comando) { return ponte::laco::atender(comando, &ponte::acbr::versao); });
+    const ponte::laco::ProcessoPreparado processo = ponte::laco::preparar_processo();
+    ponte::laco::DescritorDeEntrada entrada(processo.canais.entrada());
+    ponte::laco::DescritorDeSaida saida(processo.canais.saida());
+    // The library is unloaded by the time versao returns; what it left behind in the process
+    // is put back before the answer is written.
+    const ponte::laco::ConsultaDeVersao versao = [&processo] {
+        ponte::protocolo::Resposta resposta = ponte::acbr::versao();
+        processo.estado.restaurar();
+        return resposta;
+    };
+    ponte::laco::executar_laco(entrada, saida,
+                               [&versao](std::string_view comando) { return ponte::laco::atender(comando, versao); });
     // However the loop ended, the host is told nothing more than the exit status 0.
     return 0;
 }

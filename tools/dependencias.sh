@@ -9,6 +9,8 @@
 #   tools/dependencias.sh s390x       build for Linux s390x (big-endian) and test under qemu-user
 #   tools/dependencias.sh windows     cross-build for Windows x64 and test under Wine
 #   tools/dependencias.sh windows-x86 cross-build for Windows x86 (32-bit) and test under Wine
+#   tools/dependencias.sh python      test the Python client: virtual environments, mypy
+#   tools/dependencias.sh node        test the Node.js client (Node.js and npm, if there are none)
 # Several profiles may be named at once. Packages named `:i386` need the i386 architecture,
 # which is added first. The Linux cross compilers conflict with gcc-multilib, which apt removes.
 set -euo pipefail
@@ -19,14 +21,19 @@ for perfil in "$@"; do
   case "$perfil" in
   demo) ;;
   testes) pacotes+=(clang libclang-rt-14-dev clang-tidy clang-format libgtest-dev nlohmann-json3-dev unicode-data
-          valgrind gcovr binutils) ;;
+          valgrind gcovr binutils fp-compiler) ;;
   bench) pacotes+=(libbenchmark-dev rapidjson-dev libsimdjson-dev) ;;
   x86) pacotes+=(g++-i686-linux-gnu libc6:i386 libstdc++6:i386 googletest nlohmann-json3-dev) ;;
   aarch64) pacotes+=(g++-aarch64-linux-gnu qemu-user googletest nlohmann-json3-dev) ;;
   s390x) pacotes+=(g++-s390x-linux-gnu qemu-user googletest nlohmann-json3-dev) ;;
   windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
   windows-x86) pacotes+=(g++-mingw-w64-i686-posix wine32:i386 googletest nlohmann-json3-dev) ;;
-  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86]..." >&2; exit 2 ;;
+  python) pacotes+=(python3-venv mypy) ;;
+  # A Node.js package from elsewhere may be installed under the same name and bring its own npm;
+  # Debian's npm is asked for only when there is no npm at all.
+  node) pacotes+=(nodejs)
+        command -v npm >/dev/null || pacotes+=(npm) ;;
+  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|python|node]..." >&2; exit 2 ;;
   esac
 done
 

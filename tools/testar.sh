@@ -3,9 +3,10 @@
 # the g++ build with warnings as errors and all tests, static analysis, the clang build under
 # AddressSanitizer and UndefinedBehaviorSanitizer with all tests, a short run of each fuzz
 # target, a Valgrind session, coverage thresholds, the self-contained release binary and its
-# archive, the benchmarks (built and run once, no timing asserted), and the suites of the other
-# platforms: Linux x86, Linux ARM64 and s390x (under qemu-user), Windows x64 and x86 (under
-# Wine), each with its release binary.
+# archive, the benchmarks (built and run once, no timing asserted), the Python and Node.js host
+# clients against the built bridge, and the suites of the other platforms: Linux x86, Linux
+# ARM64 and s390x (under qemu-user), Windows x64 and x86 (under Wine), each with its release
+# binary.
 # On a fresh Debian 12, run as root, it first installs the Debian packages it needs.
 #   tools/testar.sh            everything (what CI runs)
 #   tools/testar.sh rapido     only the first stage: the g++ build and its tests
@@ -16,7 +17,7 @@ if [ "${1:-}" = rapido ]; then
   bash tools/dependencias.sh testes
   exec cmake --workflow --preset ci
 fi
-bash tools/dependencias.sh testes bench x86 aarch64 s390x windows windows-x86
+bash tools/dependencias.sh testes bench python node x86 aarch64 s390x windows windows-x86
 
 etapas=0
 etapa() {
@@ -40,6 +41,8 @@ etapa "release binary" bash tools/binario.sh
 etapa "release archive" bash tools/pacote.sh
 etapa "benchmarks build and run once" bash -c \
   'cmake --workflow --preset bench && build/bench/bench/ponte_bench --benchmark_min_time=0 >/dev/null'
+etapa "Python client" bash tools/testar-cliente-python.sh build/ci
+etapa "Node.js client" bash tools/testar-cliente-node.sh build/ci
 etapa "Linux x86 (32-bit)" bash tools/testar-x86.sh
 etapa "Linux ARM64 under qemu" bash tools/testar-qemu.sh aarch64
 etapa "Linux s390x (big-endian) under qemu" bash tools/testar-qemu.sh s390x

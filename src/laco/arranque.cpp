@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <utility>
 
 namespace ponte::laco {
 
@@ -12,9 +13,7 @@ namespace {
 
 bool fechado(int descritor) { return ::fcntl(descritor, F_GETFD) == -1 && errno == EBADF; }
 
-}  // namespace
-
-void preparar_processo() noexcept {
+void abrir_descritores_fechados() noexcept {
     int primeiro_nulo = -1;
     for (int descritor = 0; descritor <= 2; ++descritor) {
         if (!fechado(descritor)) continue;
@@ -24,7 +23,16 @@ void preparar_processo() noexcept {
         if (novo != descritor) std::abort();
         if (primeiro_nulo == -1) primeiro_nulo = novo;
     }
+}
+
+}  // namespace
+
+ProcessoPreparado preparar_processo() noexcept {
+    abrir_descritores_fechados();
     std::signal(SIGPIPE, SIG_IGN);  // cannot fail for a valid signal number
+    CanaisDoProtocolo canais = CanaisDoProtocolo::separar();
+    // After SIGPIPE is ignored: that is the disposition every query must leave behind.
+    return {std::move(canais), EstadoDoProcesso::capturar()};
 }
 
 }  // namespace ponte::laco

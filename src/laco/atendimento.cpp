@@ -10,9 +10,9 @@ namespace ponte::laco {
 
 namespace {
 
-protocolo::Resposta despachar(const protocolo::Comando& comando, ConsultaDeVersao versao) {
+protocolo::Resposta despachar(const protocolo::Comando& comando, const ConsultaDeVersao& versao) {
     return std::visit(
-        [versao](const auto& variante) -> protocolo::Resposta {
+        [&versao](const auto& variante) -> protocolo::Resposta {
             using Tipo = std::decay_t<decltype(variante)>;
             static_assert(std::is_same_v<Tipo, protocolo::Versao>, "every command needs a branch");
             return versao();
@@ -22,7 +22,7 @@ protocolo::Resposta despachar(const protocolo::Comando& comando, ConsultaDeVersa
 
 }  // namespace
 
-std::string atender(std::string_view comando, ConsultaDeVersao versao) {
+std::string atender(std::string_view comando, const ConsultaDeVersao& versao) {
     const protocolo::Decodificacao decodificacao = protocolo::decodificar_comando(comando);
     const protocolo::Resposta resposta =
         std::holds_alternative<protocolo::Comando>(decodificacao)

@@ -1,5 +1,5 @@
-#include "acbr/mensagens.hpp"
 #include "acbr/versao.hpp"
+#include "acbr/mensagens.hpp"
 #include "ambiente.hpp"
 #include "comum/json_valido.hpp"
 #include "protocol/resposta.hpp"

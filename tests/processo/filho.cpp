@@ -117,6 +117,8 @@ Filho::Filho(const Opcoes& opcoes) {
         if (opcoes.entrada_nao_bloqueante) tornar_nao_bloqueante(entrada_do_filho.numero());
     }
 
+    if (opcoes.diretorio && ::posix_spawn_file_actions_addchdir_np(&a.acoes, opcoes.diretorio->c_str()) != 0) return;
+
     sigset_t padrao, vazio;
     sigemptyset(&padrao);
     sigaddset(&padrao, SIGPIPE);

@@ -46,7 +46,8 @@ struct Opcoes {
     bool fechar_saida = false;
     bool fechar_erro = false;
     bool entrada_nao_bloqueante = false;
-    std::string entrada_previa;  // already in the input pipe when the child starts (small)
+    std::string entrada_previa;            // already in the input pipe when the child starts (small)
+    std::optional<std::string> diretorio;  // the child's working directory; nullopt: the test's
 };
 
 using Prazo = std::chrono::steady_clock::time_point;

@@ -183,9 +183,10 @@ Filho::Filho(const Opcoes& opcoes) {
         inicio.hStdError = pontas_do_filho[2];
         PROCESS_INFORMATION processo{};
         const std::wstring executavel = largo(opcoes.executavel);
+        const std::wstring diretorio = opcoes.diretorio ? largo(*opcoes.diretorio) : std::wstring();
         if (::CreateProcessW(executavel.c_str(), linha.data(), nullptr, nullptr, TRUE,
-                             CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, ambiente.data(), nullptr, &inicio,
-                             &processo)) {
+                             CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, ambiente.data(),
+                             opcoes.diretorio ? diretorio.c_str() : nullptr, &inicio, &processo)) {
             ::CloseHandle(processo.hThread);
             processo_ = processo.hProcess;
         }

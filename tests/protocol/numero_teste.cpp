@@ -1,5 +1,5 @@
-#include "protocol/notacao.hpp"
 #include "protocol/numero.hpp"
+#include "protocol/notacao.hpp"
 
 #include <gtest/gtest.h>
 

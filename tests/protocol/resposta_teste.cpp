@@ -1,5 +1,5 @@
-#include "comum/json_valido.hpp"
 #include "protocol/resposta.hpp"
+#include "comum/json_valido.hpp"
 
 #include <gtest/gtest.h>
 

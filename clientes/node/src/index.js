@@ -1,0 +1,2 @@
+export { Ponte } from './ponte.js';
+export { ErroAcbrPonte, ErroDaPonte, PonteEncerrada, TempoEsgotado } from './erros.js';
