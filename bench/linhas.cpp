@@ -161,4 +161,18 @@ std::string linha_aninhada(int profundidade) {
     return linha;
 }
 
+std::string linha_aninhada_invalida(int profundidade) {
+    std::string linha = R"({"x":)";
+    std::string fecho;
+    for (int nivel = 2; nivel <= profundidade; ++nivel) {
+        const bool lista = nivel % 2 == 0;
+        linha += lista ? "[" : R"({"a":)";
+        fecho.insert(0, 1, lista ? ']' : '}');
+    }
+    linha += "0";
+    linha += fecho;
+    linha += R"(,"cmd":"ajuda"})";
+    return linha;
+}
+
 }  // namespace ponte::bench

@@ -14,4 +14,8 @@ std::string linha_grande(std::size_t tamanho);
 // {"x":[[...]],"cmd":"versao"} with arrays and the outer object nested `profundidade` deep.
 std::string linha_aninhada(int profundidade);
 
+// {"x":[{"a":[{"a":...}]}],"cmd":"ajuda"}: arrays and objects alternating, `profundidade` deep
+// with the outer object, read to the end and refused there for its unknown variant.
+std::string linha_aninhada_invalida(int profundidade);
+
 }  // namespace ponte::bench

@@ -22,9 +22,12 @@ protocolo::Resposta versao_falsa() { return protocolo::Resposta::sucesso("ACBrLi
 // A whole answer for one line, decoding included, without the library: the per-line work of
 // the loop for invalid commands and, with the query stubbed, for valid ones.
 void atender(benchmark::State& estado, std::string_view comando) {
+    laco::Atendente atendente(&versao_falsa);
+    std::string linha;
     for (auto _ : estado) {
-        auto linha = laco::atender(comando, &versao_falsa);
-        benchmark::DoNotOptimize(linha);
+        linha.clear();
+        atendente.atender(comando, linha);
+        benchmark::DoNotOptimize(linha.data());
     }
 }
 

@@ -14,8 +14,10 @@ int main() {
     ponte::laco::preparar_processo();
     ponte::laco::DescritorDeEntrada entrada(STDIN_FILENO);
     ponte::laco::DescritorDeSaida saida(STDOUT_FILENO);
-    ponte::laco::executar_laco(
-        entrada, saida, [](std::string_view comando) { return ponte::laco::atender(comando, &ponte::acbr::versao); });
+    ponte::laco::Atendente atendente(&ponte::acbr::versao);
+    ponte::laco::executar_laco(entrada, saida, [&atendente](std::string_view comando, std::string& resposta) {
+        atendente.atender(comando, resposta);
+    });
     // However the loop ended, the host is told nothing more than the exit status 0.
     return 0;
 }

@@ -12,8 +12,9 @@ namespace {
 constexpr bool e_espaco_json(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 constexpr bool e_digito(char c) { return c >= '0' && c <= '9'; }
 
+// Any byte above the space is not white space: the usual case costs one comparison.
 const char* saltar_espacos(const char* p, const char* fim) {
-    while (p < fim && e_espaco_json(*p)) ++p;
+    while (p < fim && static_cast<unsigned char>(*p) <= ' ' && e_espaco_json(*p)) ++p;
     return p;
 }
 
@@ -43,38 +44,69 @@ int LeitorJson::proximo_apos_espacos() {
 
 bool LeitorJson::falhar_no_proximo(std::string_view mensagem) {
     ++p_;
-    return falhar_aqui(std::string(mensagem));
+    return falhar_aqui(mensagem);
 }
 
 bool LeitorJson::falhar_no_fim(std::string_view mensagem) {
     p_ = fim_;
-    return falhar_aqui(std::string(mensagem));
+    return falhar_aqui(mensagem);
 }
 
-bool LeitorJson::falhar_aqui(std::string mensagem, bool com_posicao) {
-    falha_ = FalhaJson{std::move(mensagem), lidos(), com_posicao};
+bool LeitorJson::falhar_aqui(std::string_view mensagem) {
+    falha_ = FalhaJson{mensagem, lidos()};
     return false;
 }
 
-bool LeitorJson::ler_string(std::string* destino) {
+bool LeitorJson::ler_string(std::string_view& conteudo, std::string& rascunho) {
     ++p_;  // the opening quote
+    const char* const inicio = p_;
+    p_ = texto::primeiro_especial_json(p_, fim_);
+    // Usually the string ends at the first special byte: its text is the line's own bytes.
+    if (p_ < fim_ && *p_ == '"') {
+        conteudo = std::string_view(inicio, static_cast<std::size_t>(p_ - inicio));
+        ++p_;
+        return true;
+    }
+    rascunho.assign(inicio, p_);
     for (;;) {
-        const char* trecho = p_;
-        p_ = texto::primeiro_especial_json(p_, fim_);
-        if (destino != nullptr) destino->append(trecho, p_);
         if (p_ == fim_) return falhar_no_fim(diagnostico::fim_em_string);
         switch (*p_) {
-        case '"': ++p_; return true;
+        case '"':
+            ++p_;
+            conteudo = rascunho;
+            return true;
         case '\\':
             ++p_;
-            // Skipping a value, a simple escape needs no decoding: step over it here.
-            if (destino == nullptr && p_ < fim_ && e_escape_simples(*p_)) {
-                ++p_;
-                break;
-            }
-            if (!ler_escape(destino)) return false;
+            if (!ler_escape(&rascunho)) return false;
             break;
         default: return falhar_no_proximo(diagnostico::caractere_de_controle);
+        }
+        const char* trecho = p_;
+        p_ = texto::primeiro_especial_json(p_, fim_);
+        rascunho.append(trecho, p_);
+    }
+}
+
+// At the opening quote of a string whose text nobody needs.
+bool LeitorJson::saltar_string() {
+    const char* p = p_ + 1;  // local: `char` reads may alias the members, see texto/varredura.hpp
+    for (;;) {
+        p = texto::primeiro_especial_json(p, fim_);
+        if (p == fim_) return falhar_no_fim(diagnostico::fim_em_string);
+        switch (*p) {
+        case '"': p_ = p + 1; return true;
+        case '\\':
+            ++p;
+            // A simple escape needs no decoding: step over it here.
+            if (p < fim_ && e_escape_simples(*p)) {
+                ++p;
+                break;
+            }
+            p_ = p;
+            if (!ler_escape(nullptr)) return false;
+            p = p_;
+            break;
+        default: p_ = p; return falhar_no_proximo(diagnostico::caractere_de_controle);
         }
     }
 }
@@ -94,7 +126,7 @@ bool LeitorJson::ler_escape(std::string* destino) {
     case 'r': simples = '\r'; break;
     case 't': simples = '\t'; break;
     case 'u': break;
-    default: return falhar_aqui(std::string(diagnostico::escape_invalido));
+    default: return falhar_aqui(diagnostico::escape_invalido);
     }
     if (letra != 'u') {
         if (destino != nullptr) *destino += simples;
@@ -102,7 +134,7 @@ bool LeitorJson::ler_escape(std::string* destino) {
     }
     char32_t unidade = 0;
     if (!ler_escape_unicode(unidade)) return false;
-    if (e_substituto_final(unidade)) return falhar_aqui(std::string(diagnostico::substituto_isolado));
+    if (e_substituto_final(unidade)) return falhar_aqui(diagnostico::substituto_isolado);
     if (e_substituto_inicial(unidade)) {
         if (p_ == fim_) return falhar_no_fim(diagnostico::fim_em_string);
         if (*p_ != '\\') return falhar_no_proximo(diagnostico::fim_inesperado_de_escape);
@@ -112,7 +144,7 @@ bool LeitorJson::ler_escape(std::string* destino) {
         ++p_;
         char32_t final = 0;
         if (!ler_escape_unicode(final)) return false;
-        if (!e_substituto_final(final)) return falhar_aqui(std::string(diagnostico::substituto_isolado));
+        if (!e_substituto_final(final)) return falhar_aqui(diagnostico::substituto_isolado);
         unidade = 0x10000 + ((unidade - 0xD800) << 10U) + (final - 0xDC00);
     }
     if (destino != nullptr) texto::anexar_utf8(*destino, unidade);
@@ -130,7 +162,7 @@ bool LeitorJson::ler_escape_unicode(char32_t& unidade) {
         valor = (valor << 4U) | static_cast<unsigned>(digito & 0xF);
     }
     p_ += 4;
-    if (!valido) return falhar_aqui(std::string(diagnostico::escape_invalido));
+    if (!valido) return falhar_aqui(diagnostico::escape_invalido);
     unidade = valor;
     return true;
 }
@@ -213,7 +245,7 @@ bool LeitorJson::ler_numero(Numero& numero) {
         }
     }
     std::optional<double> valor = zerar ? 0.0 : valor_do_numero(significando, expoente);
-    if (!valor) return falhar_aqui(std::string(diagnostico::numero_fora_do_intervalo));
+    if (!valor) return falhar_aqui(diagnostico::numero_fora_do_intervalo);
     numero = Numero{Numero::Tipo::flutuante, 0, negativo ? -*valor : *valor};
     return true;
 }
@@ -233,7 +265,7 @@ bool LeitorJson::ler_expoente(bool& zerar, std::int64_t& expoente, std::uint64_t
         valor = valor * 10 + (*p_ - '0');
         ++p_;
         if (valor > maior_expoente_escrito) {
-            if (significando != 0 && !negativo) return falhar_aqui(std::string(diagnostico::numero_fora_do_intervalo));
+            if (significando != 0 && !negativo) return falhar_aqui(diagnostico::numero_fora_do_intervalo);
             while (p_ < fim_ && e_digito(*p_)) ++p_;
             zerar = true;
             return true;
@@ -245,7 +277,7 @@ bool LeitorJson::ler_expoente(bool& zerar, std::int64_t& expoente, std::uint64_t
 
 // At the opening quote of a member name: the name, then white space and the colon.
 bool LeitorJson::ler_nome_e_dois_pontos() {
-    if (!ler_string(nullptr)) return false;
+    if (!saltar_string()) return false;
     int c = proximo_apos_espacos();
     if (c < 0) return falhar_no_fim(diagnostico::fim_em_objeto);
     if (c != ':') return falhar_no_proximo(diagnostico::esperava_dois_pontos);
@@ -255,106 +287,121 @@ bool LeitorJson::ler_nome_e_dois_pontos() {
 
 bool LeitorJson::ignorar_valor(int profundidade) {
     // The open containers, innermost last: '[' or '{'. The depth limit bounds it, so nothing
-    // here recurses and hostile nesting cannot exhaust the stack.
-    std::array<char, profundidade_maxima + 1> abertos{};
-    // proximo_apos_espacos, in a form the compiler inlines into this loop, which runs once
-    // per token of an ignored value.
-    auto proximo = [this] {
-        p_ = saltar_espacos(p_, fim_);
-        return p_ < fim_ ? static_cast<unsigned char>(*p_) : -1;
-    };
+    // here recurses and hostile nesting cannot exhaust the stack. Only pushed entries are read.
+    std::array<char, profundidade_maxima + 1> abertos;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     int quantos = 0;
+    // A local cursor, kept in a register through the loop, which runs once per token; p_ is
+    // brought up to date around every call that reads or fails.
+    const char* p = p_;
+    const char* const fim = fim_;
+    auto proximo = [&p, fim]() -> int {
+        p = saltar_espacos(p, fim);
+        return p < fim ? static_cast<unsigned char>(*p) : -1;
+    };
+    // Every way out goes through here, so that lidos() and the failure see where reading stopped.
+    auto falhar = [this, &p](bool (LeitorJson::*como)(std::string_view), std::string_view mensagem) {
+        p_ = p;
+        return (this->*como)(mensagem);
+    };
+    int c = proximo();
     for (;;) {
-        // A value is due.
-        int c = proximo();
-        bool completo = true;
-        Numero descartado;
+        // A value is due and `c` is its first byte (or -1).
         switch (c) {
-        case -1: return falhar_no_fim(diagnostico::fim_em_valor);
+        case -1: return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_valor);
         case '"':
-            if (!ler_string(nullptr)) return false;
+            p_ = p;
+            if (!saltar_string()) return false;
+            p = p_;
             break;
         case 't':
-            if (!ler_literal("true")) return false;
-            break;
         case 'f':
-            if (!ler_literal("false")) return false;
+        case 'n': {
+            p_ = p;
+            if (!ler_literal(c == 't' ? "true" : c == 'f' ? "false" : "null")) return false;
+            p = p_;
             break;
-        case 'n':
-            if (!ler_literal("null")) return false;
-            break;
+        }
         case '[':
         case '{': {
             if (profundidade + quantos + 1 > profundidade_maxima)
-                return falhar_no_proximo(diagnostico::limite_de_recursao);
-            ++p_;
+                return falhar(&LeitorJson::falhar_no_proximo, diagnostico::limite_de_recursao);
+            ++p;
             abertos[static_cast<std::size_t>(quantos++)] = static_cast<char>(c);
-            int seguinte = proximo();
+            const int seguinte = proximo();
             if (c == '[') {
-                if (seguinte < 0) return falhar_no_fim(diagnostico::fim_em_lista);
-                if (seguinte == ']') {
-                    ++p_;
-                    --quantos;
-                } else {
-                    completo = false;
+                if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_lista);
+                if (seguinte != ']') {
+                    c = seguinte;  // the first element is due
+                    continue;
                 }
+                ++p;
+                --quantos;
             } else {
-                if (seguinte < 0) return falhar_no_fim(diagnostico::fim_em_objeto);
-                if (seguinte == '}') {
-                    ++p_;
-                    --quantos;
-                } else if (seguinte == '"') {
+                if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_objeto);
+                if (seguinte == '"') {
+                    p_ = p;
                     if (!ler_nome_e_dois_pontos()) return false;
-                    completo = false;
-                } else {
-                    return falhar_no_proximo(diagnostico::chave_nao_e_string);
+                    p = p_;
+                    c = proximo();  // the first member's value is due
+                    continue;
                 }
+                if (seguinte != '}') return falhar(&LeitorJson::falhar_no_proximo, diagnostico::chave_nao_e_string);
+                ++p;
+                --quantos;
             }
             break;
         }
-        default:
-            if (c == '-' || e_digito(static_cast<char>(c))) {
-                if (!ler_numero(descartado)) return false;
-                break;
-            }
-            return falhar_no_proximo(diagnostico::esperava_valor);
+        default: {
+            if (c != '-' && !e_digito(static_cast<char>(c)))
+                return falhar(&LeitorJson::falhar_no_proximo, diagnostico::esperava_valor);
+            Numero descartado;
+            p_ = p;
+            if (!ler_numero(descartado)) return false;
+            p = p_;
+            break;
         }
-        if (!completo) continue;
+        }
 
         // A value is complete: close containers until one expects another element.
-        bool outro_elemento = false;
-        while (quantos > 0 && !outro_elemento) {
-            int seguinte = proximo();
-            if (abertos[static_cast<std::size_t>(quantos - 1)] == '[') {
-                if (seguinte < 0) return falhar_no_fim(diagnostico::fim_em_lista);
-                if (seguinte == ']') {
-                    ++p_;
-                    --quantos;
-                    continue;
-                }
-                if (seguinte != ',') return falhar_no_proximo(diagnostico::esperava_virgula_ou_colchete);
-                ++p_;
-                int depois = proximo();
-                if (depois < 0) return falhar_no_fim(diagnostico::fim_em_valor);
-                if (depois == ']') return falhar_no_proximo(diagnostico::virgula_final);
-            } else {
-                if (seguinte < 0) return falhar_no_fim(diagnostico::fim_em_objeto);
-                if (seguinte == '}') {
-                    ++p_;
-                    --quantos;
-                    continue;
-                }
-                if (seguinte != ',') return falhar_no_proximo(diagnostico::esperava_virgula_ou_chave);
-                ++p_;
-                int depois = proximo();
-                if (depois < 0) return falhar_no_fim(diagnostico::fim_em_valor);
-                if (depois == '}') return falhar_no_proximo(diagnostico::virgula_final);
-                if (depois != '"') return falhar_no_proximo(diagnostico::chave_nao_e_string);
-                if (!ler_nome_e_dois_pontos()) return false;
+        for (;;) {
+            if (quantos == 0) {
+                p_ = p;
+                return true;
             }
-            outro_elemento = true;
+            const int seguinte = proximo();
+            if (abertos[static_cast<std::size_t>(quantos - 1)] == '[') {
+                if (seguinte == ']') {
+                    ++p;
+                    --quantos;
+                    continue;
+                }
+                if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_lista);
+                if (seguinte != ',')
+                    return falhar(&LeitorJson::falhar_no_proximo, diagnostico::esperava_virgula_ou_colchete);
+                ++p;
+                c = proximo();
+                if (c < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_valor);
+                if (c == ']') return falhar(&LeitorJson::falhar_no_proximo, diagnostico::virgula_final);
+                break;  // the next element is due
+            }
+            if (seguinte == '}') {
+                ++p;
+                --quantos;
+                continue;
+            }
+            if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_objeto);
+            if (seguinte != ',') return falhar(&LeitorJson::falhar_no_proximo, diagnostico::esperava_virgula_ou_chave);
+            ++p;
+            const int depois = proximo();
+            if (depois < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_valor);
+            if (depois == '}') return falhar(&LeitorJson::falhar_no_proximo, diagnostico::virgula_final);
+            if (depois != '"') return falhar(&LeitorJson::falhar_no_proximo, diagnostico::chave_nao_e_string);
+            p_ = p;
+            if (!ler_nome_e_dois_pontos()) return false;
+            p = p_;
+            c = proximo();  // the next member's value is due
+            break;
         }
-        if (quantos == 0) return true;
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,14 +58,15 @@ inline constexpr std::array sintaxe = {
 // Arrays and objects nest at most this deep, the outermost counting as 1.
 inline constexpr int profundidade_maxima = 127;
 
+// A failure of the reader: one of the syntax diagnostics above, and where it was found.
 struct FalhaJson {
-    std::string mensagem;
+    std::string_view mensagem;
     std::size_t ponto = 0;  // bytes read when the failure was found
-    bool com_posicao = true;
 };
 
-// A one-pass cursor over one line of JSON. It never copies the line; a failure is kept as a
-// value and every reading operation reports it by returning false.
+// A one-pass cursor over one line of JSON. It never copies the line and allocates nothing but the
+// unescaped text of a string that holds escapes, in memory the caller lends and keeps. A failure
+// is kept as a value and every reading operation reports it by returning false.
 class LeitorJson {
 public:
     explicit LeitorJson(std::string_view texto) : inicio_(texto.data()), p_(inicio_), fim_(inicio_ + texto.size()) {}
@@ -77,8 +77,9 @@ public:
     int proximo_apos_espacos();
     void consumir() { ++p_; }
 
-    // At the opening quote. Appends the unescaped text to `destino` unless it is null.
-    bool ler_string(std::string* destino);
+    // At the opening quote: the string's text, unescaped, in `conteudo`. The view points into the
+    // line when the string holds no escape, else into `rascunho`, whose contents are replaced.
+    bool ler_string(std::string_view& conteudo, std::string& rascunho);
     // At a minus sign or digit.
     bool ler_numero(Numero& numero);
     // At the first letter of true, false or null, given in full.
@@ -92,11 +93,12 @@ public:
     // Fails because the line ended.
     bool falhar_no_fim(std::string_view mensagem);
     // Fails after the bytes read so far.
-    bool falhar_aqui(std::string mensagem, bool com_posicao = true);
+    bool falhar_aqui(std::string_view mensagem);
 
-    FalhaJson tomar_falha() { return std::move(*falha_); }
+    const FalhaJson& falha() const { return falha_; }
 
 private:
+    bool saltar_string();
     bool ler_escape(std::string* destino);
     bool ler_escape_unicode(char32_t& unidade);
     bool ler_expoente(bool& zerar, std::int64_t& expoente, std::uint64_t significando);
@@ -105,7 +107,7 @@ private:
     const char* inicio_;
     const char* p_;
     const char* fim_;
-    std::optional<FalhaJson> falha_;
+    FalhaJson falha_;
 };
 
 }  // namespace ponte::protocolo

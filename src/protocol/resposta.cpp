@@ -11,11 +11,11 @@ namespace {
 
 constexpr std::string_view prefixo_comando_invalido = "comando inválido: ";
 
-// How each byte below 0x20, and the two that JSON reserves, is written inside a string.
-// Everything else, "/" and U+007F and every non-ASCII byte included, is written unchanged.
-void anexar_string_json(std::string& destino, std::string_view texto) {
+// The text as it goes between the quotes of a JSON string: each byte below 0x20 and the two that
+// JSON reserves are escaped; everything else, "/" and U+007F and every non-ASCII byte included,
+// is written unchanged.
+void anexar_conteudo_json(std::string& destino, std::string_view texto) {
     constexpr std::string_view hexadecimal = "0123456789abcdef";
-    destino += '"';
     const char* const fim = texto.data() + texto.size();
     const char* trecho = texto.data();
     // Runs without a byte to escape are found eight bytes at a time and copied whole.
@@ -39,6 +39,11 @@ void anexar_string_json(std::string& destino, std::string_view texto) {
         }
     }
     destino.append(trecho, fim);
+}
+
+void anexar_string_json(std::string& destino, std::string_view texto) {
+    destino += '"';
+    anexar_conteudo_json(destino, texto);
     destino += '"';
 }
 
@@ -50,31 +55,36 @@ Resposta Resposta::sucesso(std::optional<std::string> nome, std::optional<std::s
 
 Resposta Resposta::falha(std::string erro) { return Resposta{false, std::nullopt, std::nullopt, std::move(erro)}; }
 
-std::optional<std::string> codificar(const Resposta& resposta) {
+bool anexar_resposta(std::string& saida, const Resposta& resposta) {
     const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 3> textos{{
         {"nome", &resposta.nome},
         {"versao", &resposta.versao},
         {"erro", &resposta.erro},
     }};
-    // One allocation for the usual answer: the fixed parts, the texts unescaped, and the line
-    // feed that the loop appends after encoding.
-    std::size_t tamanho = std::string_view(R"({"ok":false})").size() + 1;
-    for (const auto& [chave, valor] : textos) {
-        if (valor->has_value()) tamanho += chave.size() + (*valor)->size() + std::string_view(R"(,"":"")").size();
-    }
-    std::string saida;
-    saida.reserve(tamanho);
-    saida = resposta.ok ? R"({"ok":true)" : R"({"ok":false)";
+    // A text that is not UTF-8 would make the line unreadable to the host.
+    for (const auto& [chave, valor] : textos)
+        if (valor->has_value() && !texto::utf8_valido(**valor)) return false;
+    saida += resposta.ok ? R"({"ok":true)" : R"({"ok":false)";
     for (const auto& [chave, valor] : textos) {
         if (!valor->has_value()) continue;
-        // A text that is not UTF-8 would make the line unreadable to the host.
-        if (!texto::utf8_valido(**valor)) return std::nullopt;
         saida += ',';
         anexar_string_json(saida, chave);
         saida += ':';
         anexar_string_json(saida, **valor);
     }
     saida += '}';
+    return true;
+}
+
+std::optional<std::string> codificar(const Resposta& resposta) {
+    // One allocation for the usual answer: the fixed parts, the texts unescaped, and a line feed.
+    std::size_t tamanho = std::string_view(R"({"ok":false})").size() + 1;
+    for (const auto* valor : {&resposta.nome, &resposta.versao, &resposta.erro}) {
+        if (valor->has_value()) tamanho += std::string_view(R"(,"versao":"")").size() + (*valor)->size();
+    }
+    std::string saida;
+    saida.reserve(tamanho);
+    if (!anexar_resposta(saida, resposta)) return std::nullopt;
     return saida;
 }
 
@@ -83,6 +93,19 @@ Resposta resposta_comando_invalido(std::string_view diagnostico) {
     erro.reserve(prefixo_comando_invalido.size() + diagnostico.size());
     erro.append(prefixo_comando_invalido).append(diagnostico);
     return Resposta::falha(std::move(erro));
+}
+
+void anexar_resposta_comando_invalido(std::string& saida, std::string_view diagnostico) {
+    // The prefix is whole characters, so the text is UTF-8 exactly when the diagnostic is; and
+    // it holds nothing to escape.
+    if (!texto::utf8_valido(diagnostico)) {
+        saida += resposta_de_reserva;
+        return;
+    }
+    saida += R"({"ok":false,"erro":")";
+    saida += prefixo_comando_invalido;
+    anexar_conteudo_json(saida, diagnostico);
+    saida += R"("})";
 }
 
 }  // namespace ponte::protocolo
