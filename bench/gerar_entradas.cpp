@@ -1,6 +1,7 @@
 // Writes the inputs of bench/comparar.py into the directory given:
 //   curtas.txt        300,000 short invalid commands, four kinds in turn
-//   aninhadas.txt     2,000 invalid commands nested 120 deep (bench/linhas.hpp)
+//   aninhadas.txt     2,000 commands nested 120 deep, refused at the end for their unknown variant
+//                     (bench/linhas.hpp)
 //   versoes.txt       20,000 version queries
 //   grande.txt        one 32 MiB version command (bench/linhas.hpp) and its line feed
 //   grande_falha.txt  the same line with its last byte, the closing brace, made a bracket: it
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     std::string grande = ponte::bench::linha_grande(32 * mib);
     bool ok =
         escrever(diretorio + "/curtas.txt", repetir(invalidas, 300'000 / 4)) &&
-        escrever(diretorio + "/aninhadas.txt", repetir(ponte::bench::linha_aninhada_invalida(120) + '\n', 2'000)) &&
+        escrever(diretorio + "/aninhadas.txt", repetir(ponte::bench::linha_aninhada(120, "ajuda") + '\n', 2'000)) &&
         escrever(diretorio + "/versoes.txt", repetir("{\"cmd\":\"versao\"}\n", 20'000)) &&
         escrever(diretorio + "/grande.txt", grande + '\n');
     grande.back() = ']';

@@ -151,17 +151,19 @@ std::string linha_grande(std::size_t tamanho) {
     return linha;
 }
 
-std::string linha_aninhada(int profundidade) {
+std::string linha_aninhada(int profundidade, std::string_view variante) {
     const auto listas = static_cast<std::size_t>(profundidade > 1 ? profundidade - 1 : 0);
     std::string linha = R"({"x":)";
     linha.append(listas, '[');
     linha.append(listas, ']');
     if (listas == 0) linha += "0";
-    linha += R"(,"cmd":"versao"})";
+    linha += R"(,"cmd":")";
+    linha += variante;
+    linha += R"("})";
     return linha;
 }
 
-std::string linha_aninhada_invalida(int profundidade) {
+std::string linha_aninhada_mista(int profundidade) {
     std::string linha = R"({"x":)";
     std::string fecho;
     for (int nivel = 2; nivel <= profundidade; ++nivel) {
@@ -171,7 +173,7 @@ std::string linha_aninhada_invalida(int profundidade) {
     }
     linha += "0";
     linha += fecho;
-    linha += R"(,"cmd":"ajuda"})";
+    linha += R"(,"cmd":"versao"})";
     return linha;
 }
 

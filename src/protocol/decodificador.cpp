@@ -34,7 +34,7 @@ void anexar_inteiro(std::string& destino, std::size_t valor) {
 }
 
 // One decoding. Failures of the reader are its fixed syntax diagnostics; the failures about the
-// command's content are written into the diagnostic buffer as they are found.
+// command's content are written into the diagnostic buffer, empty until then, as they are found.
 class Leitura {
 public:
     Leitura(std::string_view texto, std::string& diagnostico, std::string& rascunho)
@@ -61,7 +61,7 @@ private:
         return false;
     }
     bool falhar_com(std::string_view mensagem) {
-        diagnostico_.assign(mensagem);
+        diagnostico_ += mensagem;
         return falhar_com_o_escrito();
     }
 
@@ -110,19 +110,19 @@ bool Leitura::ler_variante() {
     const int c = leitor_.proximo_apos_espacos();
     // Arrays and objects are refused before their bracket is read.
     if (c == '[' || c == '{') {
-        diagnostico_.assign(tipo_invalido).append(c == '[' ? "sequence" : "map").append(esperava_variante);
+        diagnostico_.append(tipo_invalido).append(c == '[' ? "sequence" : "map").append(esperava_variante);
         return falhar_com_o_escrito();
     }
     Escalar escalar;
     if (!ler_escalar(c, escalar)) return false;
     if (escalar.tipo != Escalar::Tipo::string) {
-        diagnostico_.assign(tipo_invalido);
+        diagnostico_ += tipo_invalido;
         anexar_descricao(escalar);
         diagnostico_ += esperava_variante;
         return falhar_com_o_escrito();
     }
     if (escalar.texto == nome_da_versao) return true;
-    diagnostico_.assign("unknown variant `").append(escalar.texto).append("`, expected `versao`");
+    diagnostico_.append("unknown variant `").append(escalar.texto).append("`, expected `versao`");
     return falhar_com_o_escrito();
 }
 
@@ -190,7 +190,7 @@ bool Leitura::ler_forma_de_lista() {
     }
     leitor_.consumir();
     if (a_mais == 0) return true;
-    diagnostico_.assign("invalid length ");
+    diagnostico_ += "invalid length ";
     anexar_inteiro(diagnostico_, a_mais);
     diagnostico_ += ", expected 0 elements in sequence";
     return falhar_com_o_escrito(false);
@@ -208,7 +208,7 @@ bool Leitura::ler_comando() {
     } else {
         Escalar escalar;
         if (!ler_escalar(c, escalar)) return false;
-        diagnostico_.assign(tipo_invalido);
+        diagnostico_ += tipo_invalido;
         anexar_descricao(escalar);
         diagnostico_ += esperava_comando;
         return falhar_com_o_escrito();
@@ -222,15 +222,20 @@ bool Leitura::ler_comando() {
 // the last of them.
 void Leitura::escrever_diagnostico(std::string_view texto) {
     if (!escrito_) {
-        diagnostico_.assign(leitor_.falha().mensagem);
+        diagnostico_ += leitor_.falha().mensagem;
         ponto_ = leitor_.falha().ponto;
     } else if (!com_posicao_) {
         return;
     }
     const texto::Posicao posicao = texto::posicao_do_fim(texto.substr(0, ponto_));
-    diagnostico_ += " at line ";
-    anexar_inteiro(diagnostico_, posicao.linha);
-    diagnostico_ += " column ";
+    // Lines the loop serves hold no line feed: their suffix starts with one append.
+    if (posicao.linha == 1) {
+        diagnostico_ += " at line 1 column ";
+    } else {
+        diagnostico_ += " at line ";
+        anexar_inteiro(diagnostico_, posicao.linha);
+        diagnostico_ += " column ";
+    }
     anexar_inteiro(diagnostico_, posicao.coluna);
 }
 

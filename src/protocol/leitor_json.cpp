@@ -9,38 +9,35 @@
 namespace ponte::protocolo {
 namespace {
 
-constexpr bool e_espaco_json(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 constexpr bool e_digito(char c) { return c >= '0' && c <= '9'; }
-
-// Any byte above the space is not white space: the usual case costs one comparison.
-const char* saltar_espacos(const char* p, const char* fim) {
-    while (p < fim && static_cast<unsigned char>(*p) <= ' ' && e_espaco_json(*p)) ++p;
-    return p;
-}
 
 // The letters after a backslash that stand for one character, \u aside.
 constexpr bool e_escape_simples(char c) {
     return c == '"' || c == '\\' || c == '/' || c == 'b' || c == 'f' || c == 'n' || c == 'r' || c == 't';
 }
 
-int valor_hexadecimal(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+// The value of each hexadecimal digit, -1 for every other byte: one load per digit of a \u escape.
+constexpr std::array<signed char, 256> valores_hexadecimais = [] {
+    std::array<signed char, 256> tabela{};
+    for (int i = 0; i < 256; ++i) {
+        int valor = -1;
+        if (i >= '0' && i <= '9') valor = i - '0';
+        if (i >= 'a' && i <= 'f') valor = i - 'a' + 10;
+        if (i >= 'A' && i <= 'F') valor = i - 'A' + 10;
+        tabela[static_cast<std::size_t>(i)] = static_cast<signed char>(valor);
+    }
+    return tabela;
+}();
+
+int valor_hexadecimal(char c) { return valores_hexadecimais[static_cast<unsigned char>(c)]; }
 
 constexpr bool e_substituto_inicial(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool e_substituto_final(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 constexpr std::int64_t maior_expoente_escrito = std::numeric_limits<std::int32_t>::max();
+constexpr std::uint64_t limite_sem_transbordo = 1'000'000'000'000'000'000ULL;
 
 }  // namespace
-
-int LeitorJson::proximo_apos_espacos() {
-    p_ = saltar_espacos(p_, fim_);
-    return p_ < fim_ ? static_cast<unsigned char>(*p_) : -1;
-}
 
 bool LeitorJson::falhar_no_proximo(std::string_view mensagem) {
     ++p_;
@@ -189,6 +186,12 @@ bool LeitorJson::ler_numero(Numero& numero) {
     bool transbordou = false;
     auto juntar = [&](char c) {
         auto digito = static_cast<std::uint64_t>(c - '0');
+        // Below 10^18 another digit always fits (and nothing has overflowed yet, since an
+        // overflow leaves the significand above that): the usual digit skips the division.
+        if (significando < limite_sem_transbordo) {
+            significando = significando * 10 + digito;
+            return true;
+        }
         if (!transbordou && significando <= (std::numeric_limits<std::uint64_t>::max() - digito) / 10) {
             significando = significando * 10 + digito;
             return true;
@@ -285,17 +288,59 @@ bool LeitorJson::ler_nome_e_dois_pontos() {
     return true;
 }
 
+namespace {
+
+// The open containers of an ignored value, innermost last, kept as runs of one kind: nested
+// arrays, the usual deep shape, take one entry however deep they go, and a run of brackets is
+// opened or closed in one step. The depth limit bounds it, so nothing here recurses and hostile
+// nesting cannot exhaust the stack.
+class Abertos {
+public:
+    int quantos() const { return quantos_; }
+    char mais_interno() const { return trechos_[topo()].tipo; }
+    // How many of the innermost containers are of the innermost one's kind.
+    int no_trecho_interno() const { return trechos_[topo()].quantos; }
+
+    void abrir(char tipo, int quantos) {
+        if (trechos_usados_ > 0 && trechos_[topo()].tipo == tipo) {
+            trechos_[topo()].quantos += quantos;
+        } else {
+            trechos_[static_cast<std::size_t>(trechos_usados_++)] = Trecho{tipo, quantos};
+        }
+        quantos_ += quantos;
+    }
+    // At most no_trecho_interno() of them.
+    void fechar(int quantos) {
+        trechos_[topo()].quantos -= quantos;
+        if (trechos_[topo()].quantos == 0) --trechos_usados_;
+        quantos_ -= quantos;
+    }
+
+private:
+    struct Trecho {
+        char tipo;  // '[' or '{'
+        int quantos;
+    };
+    std::size_t topo() const { return static_cast<std::size_t>(trechos_usados_ - 1); }
+
+    std::array<Trecho, profundidade_maxima + 1> trechos_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    int trechos_usados_ = 0;
+    int quantos_ = 0;
+};
+
+}  // namespace
+
 bool LeitorJson::ignorar_valor(int profundidade) {
-    // The open containers, innermost last: '[' or '{'. The depth limit bounds it, so nothing
-    // here recurses and hostile nesting cannot exhaust the stack. Only pushed entries are read.
-    std::array<char, profundidade_maxima + 1> abertos;  // NOLINT(cppcoreguidelines-pro-type-member-init)
-    int quantos = 0;
+    Abertos abertos;
+    // How many containers this value may open before the limit.
+    const int limite = profundidade_maxima - profundidade;
     // A local cursor, kept in a register through the loop, which runs once per token; p_ is
     // brought up to date around every call that reads or fails.
     const char* p = p_;
     const char* const fim = fim_;
     auto proximo = [&p, fim]() -> int {
-        p = saltar_espacos(p, fim);
+        if (p<fim&& static_cast<unsigned char>(*p)> ' ') return static_cast<unsigned char>(*p);
+        p = detalhe::saltar_espacos(p, fim);
         return p < fim ? static_cast<unsigned char>(*p) : -1;
     };
     // Every way out goes through here, so that lidos() and the failure see where reading stopped.
@@ -321,34 +366,45 @@ bool LeitorJson::ignorar_valor(int profundidade) {
             p = p_;
             break;
         }
-        case '[':
+        case '[': {
+            // The whole run of brackets, as far as the limit allows: the bracket past it fails.
+            const int cabem = limite - abertos.quantos();
+            const char* const ate = fim - p > cabem ? p + cabem + 1 : fim;
+            const char* const depois = texto::fim_da_repeticao(p, ate, '[');
+            const auto seguidos = static_cast<int>(depois - p);
+            if (seguidos > cabem) {
+                p += cabem;
+                return falhar(&LeitorJson::falhar_no_proximo, diagnostico::limite_de_recursao);
+            }
+            abertos.abrir('[', seguidos);
+            p = depois;
+            const int seguinte = proximo();
+            if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_lista);
+            if (seguinte != ']') {
+                c = seguinte;  // the first element is due
+                continue;
+            }
+            ++p;
+            abertos.fechar(1);
+            break;
+        }
         case '{': {
-            if (profundidade + quantos + 1 > profundidade_maxima)
+            if (abertos.quantos() >= limite)
                 return falhar(&LeitorJson::falhar_no_proximo, diagnostico::limite_de_recursao);
             ++p;
-            abertos[static_cast<std::size_t>(quantos++)] = static_cast<char>(c);
+            abertos.abrir('{', 1);
             const int seguinte = proximo();
-            if (c == '[') {
-                if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_lista);
-                if (seguinte != ']') {
-                    c = seguinte;  // the first element is due
-                    continue;
-                }
-                ++p;
-                --quantos;
-            } else {
-                if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_objeto);
-                if (seguinte == '"') {
-                    p_ = p;
-                    if (!ler_nome_e_dois_pontos()) return false;
-                    p = p_;
-                    c = proximo();  // the first member's value is due
-                    continue;
-                }
-                if (seguinte != '}') return falhar(&LeitorJson::falhar_no_proximo, diagnostico::chave_nao_e_string);
-                ++p;
-                --quantos;
+            if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_objeto);
+            if (seguinte == '"') {
+                p_ = p;
+                if (!ler_nome_e_dois_pontos()) return false;
+                p = p_;
+                c = proximo();  // the first member's value is due
+                continue;
             }
+            if (seguinte != '}') return falhar(&LeitorJson::falhar_no_proximo, diagnostico::chave_nao_e_string);
+            ++p;
+            abertos.fechar(1);
             break;
         }
         default: {
@@ -364,15 +420,19 @@ bool LeitorJson::ignorar_valor(int profundidade) {
 
         // A value is complete: close containers until one expects another element.
         for (;;) {
-            if (quantos == 0) {
+            if (abertos.quantos() == 0) {
                 p_ = p;
                 return true;
             }
             const int seguinte = proximo();
-            if (abertos[static_cast<std::size_t>(quantos - 1)] == '[') {
+            if (abertos.mais_interno() == '[') {
                 if (seguinte == ']') {
-                    ++p;
-                    --quantos;
+                    // A run of closing brackets closes as many of the innermost arrays.
+                    const int arrays = abertos.no_trecho_interno();
+                    const char* const ate = fim - p > arrays ? p + arrays : fim;
+                    const char* const depois = texto::fim_da_repeticao(p, ate, ']');
+                    abertos.fechar(static_cast<int>(depois - p));
+                    p = depois;
                     continue;
                 }
                 if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_lista);
@@ -386,7 +446,7 @@ bool LeitorJson::ignorar_valor(int profundidade) {
             }
             if (seguinte == '}') {
                 ++p;
-                --quantos;
+                abertos.fechar(1);
                 continue;
             }
             if (seguinte < 0) return falhar(&LeitorJson::falhar_no_fim, diagnostico::fim_em_objeto);

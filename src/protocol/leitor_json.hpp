@@ -58,6 +58,18 @@ inline constexpr std::array sintaxe = {
 // Arrays and objects nest at most this deep, the outermost counting as 1.
 inline constexpr int profundidade_maxima = 127;
 
+namespace detalhe {
+
+constexpr bool e_espaco_json(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Any byte above the space is not white space: the usual case costs one comparison.
+inline const char* saltar_espacos(const char* p, const char* fim) {
+    while (p < fim && static_cast<unsigned char>(*p) <= ' ' && e_espaco_json(*p)) ++p;
+    return p;
+}
+
+}  // namespace detalhe
+
 // A failure of the reader: one of the syntax diagnostics above, and where it was found.
 struct FalhaJson {
     std::string_view mensagem;
@@ -74,7 +86,10 @@ public:
     std::size_t lidos() const { return static_cast<std::size_t>(p_ - inicio_); }
 
     // Skips JSON white space; the next byte, or -1 at the end of the line.
-    int proximo_apos_espacos();
+    int proximo_apos_espacos() {
+        p_ = detalhe::saltar_espacos(p_, fim_);
+        return p_ < fim_ ? static_cast<unsigned char>(*p_) : -1;
+    }
     void consumir() { ++p_; }
 
     // At the opening quote: the string's text, unescaped, in `conteudo`. The view points into the
