@@ -4,6 +4,8 @@
 #include "texto/varredura.hpp"
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <limits>
 
 namespace ponte::protocolo {
@@ -33,6 +35,29 @@ int valor_hexadecimal(char c) { return valores_hexadecimais[static_cast<unsigned
 
 constexpr bool e_substituto_inicial(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool e_substituto_final(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// The four hexadecimal digits at `p`, or -1 if any is not one.
+int quatro_digitos_hexadecimais(const char* p) {
+    const int a = valor_hexadecimal(p[0]);
+    const int b = valor_hexadecimal(p[1]);
+    const int c = valor_hexadecimal(p[2]);
+    const int d = valor_hexadecimal(p[3]);
+    // A bad digit is -1: any of them makes the OR negative.
+    if ((a | b | c | d) < 0) return -1;
+    return (a << 12) | (b << 8) | (c << 4) | d;
+}
+
+// After a backslash: the bytes of a well-formed \u escape there (5, or 11 for a surrogate pair),
+// 0 for anything else, which ler_escape then reads for its diagnostic.
+std::size_t escape_unicode_valido(const char* p, const char* fim) {
+    if (fim - p < 5 || *p != 'u') return 0;
+    const int unidade = quatro_digitos_hexadecimais(p + 1);
+    if (unidade < 0 || e_substituto_final(static_cast<char32_t>(unidade))) return 0;
+    if (!e_substituto_inicial(static_cast<char32_t>(unidade))) return 5;
+    if (fim - p < 11 || p[5] != '\\' || p[6] != 'u') return 0;
+    const int final = quatro_digitos_hexadecimais(p + 7);
+    return final >= 0 && e_substituto_final(static_cast<char32_t>(final)) ? 11 : 0;
+}
 
 constexpr std::int64_t maior_expoente_escrito = std::numeric_limits<std::int32_t>::max();
 constexpr std::uint64_t limite_sem_transbordo = 1'000'000'000'000'000'000ULL;
@@ -94,9 +119,15 @@ bool LeitorJson::saltar_string() {
         case '"': p_ = p + 1; return true;
         case '\\':
             ++p;
-            // A simple escape needs no decoding: step over it here.
+            // A simple escape needs no decoding: step over it here; so does a \u escape that
+            // stands for a character on its own or with its pair. Anything else, and every
+            // failure, goes through ler_escape for its exact diagnostic.
             if (p < fim_ && e_escape_simples(*p)) {
                 ++p;
+                break;
+            }
+            if (const std::size_t bytes = escape_unicode_valido(p, fim_)) {
+                p += bytes;
                 break;
             }
             p_ = p;
@@ -151,16 +182,10 @@ bool LeitorJson::ler_escape(std::string* destino) {
 // The four bytes after \u, taken together: a bad digit fails at the fourth.
 bool LeitorJson::ler_escape_unicode(char32_t& unidade) {
     if (fim_ - p_ < 4) return falhar_no_fim(diagnostico::fim_em_string);
-    unsigned valor = 0;
-    bool valido = true;
-    for (int i = 0; i < 4; ++i) {
-        int digito = valor_hexadecimal(p_[i]);
-        valido = valido && digito >= 0;
-        valor = (valor << 4U) | static_cast<unsigned>(digito & 0xF);
-    }
+    const int valor = quatro_digitos_hexadecimais(p_);
     p_ += 4;
-    if (!valido) return falhar_aqui(diagnostico::escape_invalido);
-    unidade = valor;
+    if (valor < 0) return falhar_aqui(diagnostico::escape_invalido);
+    unidade = static_cast<char32_t>(valor);
     return true;
 }
 
@@ -174,7 +199,52 @@ bool LeitorJson::ler_literal(std::string_view literal) {
     return true;
 }
 
-bool LeitorJson::ler_numero(Numero& numero) {
+namespace {
+
+// Whether the eight bytes of `palavra` are all ASCII digits (a digit's high nibble is 3 and
+// adding 6 keeps it so).
+constexpr bool oito_digitos(std::uint64_t palavra) {
+    return ((palavra & 0xF0F0F0F0F0F0F0F0ULL) | (((palavra + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4U)) ==
+           0x3333333333333333ULL;
+}
+
+// The value of eight ASCII digits loaded from memory on a little-endian machine (the first digit
+// in the lowest byte): pairs, then fours, then the eight, each step one multiplication.
+constexpr std::uint64_t valor_de_oito_digitos(std::uint64_t palavra) {
+    palavra = ((palavra & 0x0F0F0F0F0F0F0F0FULL) * 2561U) >> 8U;
+    palavra = ((palavra & 0x00FF00FF00FF00FFULL) * 6553601U) >> 16U;
+    return ((palavra & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32U;
+}
+static_assert(valor_de_oito_digitos(0x3837363534333231ULL) == 12345678U);
+
+// Below this a significand takes eight more digits and stays below 10^18.
+constexpr std::uint64_t limite_para_oito_digitos = 10'000'000'000ULL;
+
+// Gathers eight digits at a time from `p` while they fit, on little-endian machines; returns how
+// many it took. Whatever it leaves, the digit-by-digit loop after it gathers.
+[[gnu::always_inline]] inline std::size_t juntar_oito_em_oito(const char*& p, const char* fim,
+                                                              std::uint64_t& significando) {
+    std::size_t juntados = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        while (fim - p >= 8 && significando < limite_para_oito_digitos) {
+            std::uint64_t palavra = 0;
+            std::memcpy(&palavra, p, sizeof palavra);
+            if (!oito_digitos(palavra)) break;
+            significando = significando * 100'000'000U + valor_de_oito_digitos(palavra);
+            p += 8;
+            juntados += 8;
+        }
+    }
+    return juntados;
+}
+
+// Numbers whose decimal exponent is at most this cannot leave the double range: their
+// significand is below 1.85e19.
+constexpr std::int64_t maior_expoente_sem_transbordo = 288;
+
+}  // namespace
+
+bool LeitorJson::ler_numero(Numero& numero, bool com_valor) {
     bool negativo = *p_ == '-';
     if (negativo) ++p_;
     if (p_ == fim_) return falhar_no_fim(diagnostico::fim_em_valor);
@@ -205,6 +275,7 @@ bool LeitorJson::ler_numero(Numero& numero) {
         if (p_ < fim_ && e_digito(*p_)) return falhar_no_proximo(diagnostico::numero_invalido);
     } else if (e_digito(*p_)) {
         const char* p = p_;  // local: `char` reads may alias the members, see texto/varredura.hpp
+        juntar_oito_em_oito(p, fim_, significando);
         while (p < fim_ && e_digito(*p)) {
             if (!juntar(*p)) ++expoente;
             ++p;
@@ -221,6 +292,7 @@ bool LeitorJson::ler_numero(Numero& numero) {
         if (p_ == fim_) return falhar_no_fim(diagnostico::fim_em_valor);
         if (!e_digito(*p_)) return falhar_no_proximo(diagnostico::numero_invalido);
         const char* p = p_;
+        expoente -= static_cast<std::int64_t>(juntar_oito_em_oito(p, fim_, significando));
         while (p < fim_ && e_digito(*p)) {
             if (juntar(*p)) --expoente;
             ++p;
@@ -247,6 +319,8 @@ bool LeitorJson::ler_numero(Numero& numero) {
             return true;
         }
     }
+    // Dropped numbers are only checked for their range, which most exponents settle at once.
+    if (!com_valor && (zerar || expoente <= maior_expoente_sem_transbordo)) return true;
     std::optional<double> valor = zerar ? 0.0 : valor_do_numero(significando, expoente);
     if (!valor) return falhar_aqui(diagnostico::numero_fora_do_intervalo);
     numero = Numero{Numero::Tipo::flutuante, 0, negativo ? -*valor : *valor};
@@ -339,7 +413,10 @@ bool LeitorJson::ignorar_valor(int profundidade) {
     const char* p = p_;
     const char* const fim = fim_;
     auto proximo = [&p, fim]() -> int {
-        if (p<fim&& static_cast<unsigned char>(*p)> ' ') return static_cast<unsigned char>(*p);
+        if (p < fim) {
+            const auto byte = static_cast<unsigned char>(*p);
+            if (byte > ' ') return byte;
+        }
         p = detalhe::saltar_espacos(p, fim);
         return p < fim ? static_cast<unsigned char>(*p) : -1;
     };
@@ -412,7 +489,7 @@ bool LeitorJson::ignorar_valor(int profundidade) {
                 return falhar(&LeitorJson::falhar_no_proximo, diagnostico::esperava_valor);
             Numero descartado;
             p_ = p;
-            if (!ler_numero(descartado)) return false;
+            if (!ler_numero(descartado, false)) return false;
             p = p_;
             break;
         }

@@ -95,8 +95,9 @@ public:
     // At the opening quote: the string's text, unescaped, in `conteudo`. The view points into the
     // line when the string holds no escape, else into `rascunho`, whose contents are replaced.
     bool ler_string(std::string_view& conteudo, std::string& rascunho);
-    // At a minus sign or digit.
-    bool ler_numero(Numero& numero);
+    // At a minus sign or digit. `com_valor`: the number is described, so its value is wanted;
+    // otherwise it is only checked, and `numero` may be left as it was.
+    bool ler_numero(Numero& numero, bool com_valor = true);
     // At the first letter of true, false or null, given in full.
     bool ler_literal(std::string_view literal);
     // Reads any value, nested at most to the depth limit, and drops it. `profundidade` is the
