@@ -33,6 +33,19 @@ constexpr std::array<signed char, 256> valores_hexadecimais = [] {
 
 int valor_hexadecimal(char c) { return valores_hexadecimais[static_cast<unsigned char>(c)]; }
 
+// Names and variants are short: their closing quote usually comes within a few bytes, found one
+// by one before a block scan would pay for itself; a longer string goes on with the block scan.
+const char* primeiro_especial_de_nome(const char* p, const char* fim) {
+    const char* const ate = fim - p > 16 ? p + 16 : fim;
+    for (; p < ate; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte <= '"' || byte == '\\') {
+            if (byte < 0x20U || byte == '"' || byte == '\\') return p;
+        }
+    }
+    return p == fim ? p : texto::primeiro_especial_json(p, fim);
+}
+
 constexpr bool e_substituto_inicial(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool e_substituto_final(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -82,7 +95,7 @@ bool LeitorJson::falhar_aqui(std::string_view mensagem) {
 bool LeitorJson::ler_string(std::string_view& conteudo, std::string& rascunho) {
     ++p_;  // the opening quote
     const char* const inicio = p_;
-    p_ = texto::primeiro_especial_json(p_, fim_);
+    p_ = primeiro_especial_de_nome(p_, fim_);
     // Usually the string ends at the first special byte: its text is the line's own bytes.
     if (p_ < fim_ && *p_ == '"') {
         conteudo = std::string_view(inicio, static_cast<std::size_t>(p_ - inicio));
