@@ -364,6 +364,27 @@ TEST(Diferencial, LinhasLongasComQuebras) {
     EXPECT_EQ(comparacao.linhas, 400U);
 }
 
+// Numbers of every length around the eight-digit steps and the 64-bit limit, in each part of a
+// number, both where the diagnostic describes them and where they are only checked.
+TEST(Diferencial, NumerosDeTodosOsComprimentos) {
+    Comparacao comparacao;
+    const std::string noves = std::string(45, '9');
+    const std::string digitos = "1234567890123456789012345678901234567890";
+    for (std::size_t n = 1; n <= 40; ++n) {
+        for (const std::string& corpo : {digitos.substr(0, n), noves.substr(0, n), "1" + std::string(n - 1, '0')}) {
+            for (const std::string& numero :
+                 {corpo, "-" + corpo, "0." + corpo, corpo + "." + corpo, corpo + "e" + corpo.substr(0, n % 12 + 1),
+                  "1e-" + corpo, corpo + "E+" + corpo.substr(0, n % 4 + 1), "-0.0000" + corpo + "e-300"}) {
+                comparacao.conferir(numero);
+                comparacao.conferir(R"({"cmd":)" + numero + "}");
+                comparacao.conferir(R"({"x":[)" + numero + R"(],"cmd":"versao"})");
+                comparacao.conferir(R"({"x":)" + numero + R"(x,"cmd":"versao"})");
+            }
+        }
+    }
+    EXPECT_EQ(comparacao.linhas, 40U * 3 * 8 * 4);
+}
+
 // Every file of a directory, as a line of its own and inside an ignored member. Invalid UTF-8
 // (which the loop never hands over) is compared too: the answers must agree even there.
 std::size_t conferir_arquivos(Comparacao& comparacao, const fs::path& pasta) {
