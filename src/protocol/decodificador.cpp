@@ -28,7 +28,7 @@ struct Escalar {
 };
 
 void anexar_inteiro(std::string& destino, std::size_t valor) {
-    std::array<char, 24> digitos;  // NOLINT(cppcoreguidelines-pro-type-member-init): to_chars fills it
+    std::array<char, 24> digitos;  // left unset: to_chars fills it
     auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), valor).ptr;
     destino.append(digitos.data(), fim);
 }

@@ -410,7 +410,7 @@ private:
     };
     std::size_t topo() const { return static_cast<std::size_t>(trechos_usados_ - 1); }
 
-    std::array<Trecho, profundidade_maxima + 1> trechos_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::array<Trecho, profundidade_maxima + 1> trechos_;  // left unset: only entries in use are read
     int trechos_usados_ = 0;
     int quantos_ = 0;
 };

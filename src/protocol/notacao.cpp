@@ -16,7 +16,7 @@ constexpr int maior_expoente_plano = 15;
 
 template <typename Inteiro>
 void anexar_inteiro(std::string& destino, Inteiro valor, int base = 10) {
-    std::array<char, 24> digitos;  // NOLINT(cppcoreguidelines-pro-type-member-init): to_chars fills it
+    std::array<char, 24> digitos;  // left unset: to_chars fills it
     auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), valor, base).ptr;
     destino.append(digitos.data(), fim);
 }
@@ -32,13 +32,13 @@ void anexar_ponto_flutuante(std::string& destino, double valor) {
 
     // Scientific form gives the shortest digits that read back as the same double, closest
     // to the exact value: "d.ddde+XX", at most 17 digits.
-    std::array<char, 40> cientifica;  // NOLINT(cppcoreguidelines-pro-type-member-init): to_chars fills it
+    std::array<char, 40> cientifica;  // left unset: to_chars fills it
     auto fim = std::to_chars(cientifica.data(), cientifica.data() + cientifica.size(), std::fabs(valor),
                              std::chars_format::scientific)
                    .ptr;
     const std::string_view forma(cientifica.data(), static_cast<std::size_t>(fim - cientifica.data()));
     const auto posicao_e = forma.find('e');
-    std::array<char, 24> digitos;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
+    std::array<char, 24> digitos;  // left unset: filled below
     std::size_t quantos = 0;
     for (const char c : forma.substr(0, posicao_e))
         if (c != '.') digitos[quantos++] = c;

@@ -59,7 +59,7 @@ void anexar_descricao_do_numero(std::string& destino, const Numero& numero) {
         anexar_ponto_flutuante(destino, numero.valor);
     } else {
         destino += numero.tipo == Numero::Tipo::inteiro_negativo ? "integer `-" : "integer `";
-        std::array<char, 24> digitos;  // NOLINT(cppcoreguidelines-pro-type-member-init): to_chars fills it
+        std::array<char, 24> digitos;  // left unset: to_chars fills it
         auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), numero.magnitude).ptr;
         destino.append(digitos.data(), fim);
     }
