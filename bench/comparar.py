@@ -7,11 +7,14 @@ runs each workload on the bridge and on its baselines interleaved, A B A B ..., 
 Markdown report: medians, the ratio of the medians (bridge / baseline), every pair's ratio, the
 target, peak resident memory, and the machine's load before and after.
 
-    bench/comparar.py [--build DIR] [--pares N] [--cargas 1,2,...] [--ponte-de REVISAO] [--saida ARQUIVO]
+    bench/comparar.py [--build DIR] [--pares N] [--cargas 1,2,...] [--ponte-de REVISAO]
+                      [--instrucoes] [--saida ARQUIVO]
 
 --cargas picks workloads by number (see CARGAS below); --ponte-de measures the bridge built from
 another git revision (exported beside the build, e.g. the one before a change) against the same
-baselines and inputs. Nothing here asserts a time: the targets are printed beside the figures.
+baselines and inputs; --instrucoes adds the bridge's instructions per line, counted by Valgrind's
+callgrind (deterministic, unlike the times; a few minutes). Nothing here asserts a time: the
+targets are printed beside the figures.
 """
 import argparse
 import json
@@ -93,6 +96,15 @@ def respostas(ponte, entrada, linhas=None):
     return saida.decode().splitlines()
 
 
+def instrucoes(ponte, entrada):
+    """Instructions the bridge executes on an input, counted by callgrind."""
+    with open(entrada, "rb") as arquivo:
+        resultado = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", str(ponte)],
+                                   stdin=arquivo, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                                   check=True)
+    return int(next(l for l in resultado.stderr.splitlines() if "Collected" in l).split()[-1])
+
+
 def carga_media():
     with open("/proc/loadavg") as arquivo:
         return " ".join(arquivo.read().split()[:3])
@@ -112,6 +124,8 @@ def main():
     argumentos.add_argument("--pares", type=int, default=7)
     argumentos.add_argument("--cargas", help="workload numbers to run, e.g. 1,2 (default: all)")
     argumentos.add_argument("--ponte-de", metavar="REVISAO", help="measure the bridge of this git revision")
+    argumentos.add_argument("--instrucoes", action="store_true",
+                            help="also count the bridge's instructions per line with callgrind")
     argumentos.add_argument("--saida", type=Path, help="also write the report to this file")
     opcoes = argumentos.parse_args()
     build = opcoes.build.resolve()
@@ -234,6 +248,24 @@ def main():
         if arquivo.startswith("grande"):
             extra = f" = {memoria['bridge'] * 1024 / tamanho_grande:.2f} × the line (target ≤ 1.5)"
         linhas_md.append(f"| {numero}. {nome} | {memoria['bridge'] / 1024:.1f} MiB{extra} | {bases} |")
+
+    if opcoes.instrucoes:
+        # The start-up's own count is taken off, so that what is left is the lines' work.
+        primeiras = entradas / "curtas_10000.txt"
+        with open(entradas / "curtas.txt", "rb") as arquivo:
+            primeiras.write_bytes(b"".join(arquivo.readline() for _ in range(10_000)))
+        vazio = instrucoes(ponte, "/dev/null")
+        linhas_md += ["", f"| Instructions per line (callgrind, start-up's {vazio:,} taken off) | Bridge ({origem}) |",
+                      "|---|---|"]
+        for rotulo, arquivo, linhas in [("10,000 short invalid commands (the four kinds of workload 1)", primeiras, 10_000),
+                                         ("2,000 commands nested 120 deep (workload 2)", entradas / "aninhadas.txt", 2_000),
+                                         ("the 32 MiB valid line (workload 3), per byte", entradas / "grande.txt",
+                                          tamanho_grande),
+                                         ("the 32 MiB failing line (workload 4), per byte", entradas / "grande_falha.txt",
+                                          tamanho_grande)]:
+            por_linha = (instrucoes(ponte, arquivo) - vazio) / linhas
+            linhas_md.append(f"| {rotulo} | {por_linha:,.0f} |" if por_linha >= 100 else f"| {rotulo} | {por_linha:.2f} |")
+            print(f"counted: {rotulo}", file=sys.stderr)
 
     relatorio = "\n".join(linhas_md) + "\n"
     print(relatorio)

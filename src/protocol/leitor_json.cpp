@@ -133,8 +133,9 @@ bool LeitorJson::saltar_string() {
         case '\\':
             ++p;
             // A simple escape needs no decoding: step over it here; so does a \u escape that
-            // stands for a character on its own or with its pair. Anything else, and every
-            // failure, goes through ler_escape for its exact diagnostic.
+            // stands for a character on its own or with its pair. What is left fails, through
+            // ler_escape for its exact diagnostic (which would also read a good escape, should
+            // the quick check above ever let one through).
             if (p < fim_ && e_escape_simples(*p)) {
                 ++p;
                 break;
