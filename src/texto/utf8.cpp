@@ -109,6 +109,19 @@ bool utf8_valido(std::string_view bytes) {
     const unsigned char* p = bytes_de(bytes);
     const unsigned char* const fim = p + bytes.size();
     for (p = fim_do_ascii(p, fim); p < fim; p = fim_do_ascii(p, fim)) {
+        // Characters of two bytes, and of three outside the lead bytes E0 and ED whose second
+        // byte has a narrower range, need only their continuation bytes looked at: text in
+        // Portuguese is full of them, and they often come in runs.
+        while (fim - p >= 3 && p[0] >= 0xC2U && p[0] <= 0xEFU && e_continuacao(p[1])) {
+            if (p[0] <= 0xDFU) {
+                p += 2;
+            } else if (p[0] != 0xE0U && p[0] != 0xEDU && e_continuacao(p[2])) {
+                p += 3;
+            } else {
+                break;
+            }
+        }
+        if (p == fim || *p < 0x80U) continue;
         const Passo passo = ler_passo(p, static_cast<std::size_t>(fim - p));
         if (!passo.valido) {
             return false;

@@ -7,6 +7,8 @@
 #include "protocol/leitor_json.hpp"
 #include "referencia/comando.hpp"
 #include "referencia/resposta.hpp"
+#include "referencia/utf8.hpp"
+#include "texto/utf8.hpp"
 
 #include <gtest/gtest.h>
 
@@ -383,6 +385,34 @@ TEST(Diferencial, NumerosDeTodosOsComprimentos) {
         }
     }
     EXPECT_EQ(comparacao.linhas, 40U * 3 * 8 * 4);
+}
+
+// The UTF-8 check, whose shortcuts for two- and three-byte characters and ASCII blocks the
+// loop relies on before anything else, against the first one: byte strings built from lead
+// and continuation bytes at every boundary of the well-formed ranges, cut anywhere.
+TEST(Diferencial, Utf8ValidoConcordaComOPrimeiro) {
+    constexpr std::array<unsigned char, 24> bytes = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0,
+                                                     0xBF, 0xC0, 0xC1, 0xC2, 0xC3, 0xDF, 0xE0, 0xE1,
+                                                     0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+    constexpr std::array<std::string_view, 6> validos = {
+        "a", "\xC3\xA3", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xED\x9F\xBF", "\xE0\xA0\x80"};
+    Sorteio sorteio(0x5EED0004ULL);
+    std::size_t validas = 0;
+    for (int i = 0; i < 200'000; ++i) {
+        std::string texto;
+        for (std::size_t n = sorteio.ate(40); n > 0; --n) {
+            if (sorteio.ate(3) == 0) {
+                texto += static_cast<char>(sorteio.um_de(bytes));
+            } else {
+                texto += sorteio.um_de(validos);
+            }
+        }
+        const bool esperado = referencia::utf8_valido(texto);
+        ASSERT_EQ(texto::utf8_valido(texto), esperado) << testing::PrintToString(texto);
+        validas += esperado ? 1 : 0;
+    }
+    EXPECT_GT(validas, 10'000U);
+    EXPECT_LT(validas, 190'000U);
 }
 
 // Every file of a directory, as a line of its own and inside an ignored member. Invalid UTF-8
