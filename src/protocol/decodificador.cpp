@@ -241,7 +241,9 @@ void Leitura::escrever_diagnostico(std::string_view texto) {
 
 }  // namespace
 
-std::optional<Comando> Decodificador::decodificar(std::string_view texto) {
+// flatten: the reading and writing helpers of this file are inlined into one body (measured: a
+// few percent fewer instructions per short line).
+[[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto) {
     if (diagnostico_.capacity() > capacidade_retida) diagnostico_ = std::string();
     if (rascunho_.capacity() > capacidade_retida) rascunho_ = std::string();
     diagnostico_.clear();

@@ -123,7 +123,8 @@ bool LeitorJson::ler_string(std::string_view& conteudo, std::string& rascunho) {
 }
 
 // At the opening quote of a string whose text nobody needs.
-bool LeitorJson::saltar_string() {
+// flatten: the scan and the escape checks are inlined into this loop, which runs per escape.
+[[gnu::flatten]] bool LeitorJson::saltar_string() {
     const char* p = p_ + 1;  // local: `char` reads may alias the members, see texto/varredura.hpp
     for (;;) {
         p = texto::primeiro_especial_json(p, fim_);
@@ -418,7 +419,9 @@ private:
 
 }  // namespace
 
-bool LeitorJson::ignorar_valor(int profundidade) {
+// flatten: every helper the loop calls once per token (strings, numbers, literals, member names)
+// is inlined into it; about a tenth fewer instructions on a long line.
+[[gnu::flatten]] bool LeitorJson::ignorar_valor(int profundidade) {
     Abertos abertos;
     // How many containers this value may open before the limit.
     const int limite = profundidade_maxima - profundidade;
