@@ -2,13 +2,19 @@
 """Whole-process benchmarks of the bridge against the physical limit of each workload.
 
 Builds the bridge in release mode at -O2 (the release preset's settings, plus PONTE_BENCH) with
-the baselines of bench/baselines/, writes the inputs, then runs each workload on the bridge and
-on its baseline interleaved, A B A B ..., and prints a Markdown report: medians, the ratio of
-the medians (bridge / baseline), every pair's ratio, and peak resident memory.
+the baselines of bench/baselines/, writes the inputs, checks the bridge's answers to each, then
+runs each workload on the bridge and on its baselines interleaved, A B A B ..., and prints a
+Markdown report: medians, the ratio of the medians (bridge / baseline), every pair's ratio, the
+target, peak resident memory, and the machine's load before and after.
 
-    bench/comparar.py [--build DIR] [--pares N] [--saida ARQUIVO]
+    bench/comparar.py [--build DIR] [--pares N] [--cargas 1,2,...] [--ponte-de REVISAO]
+                      [--instrucoes] [--saida ARQUIVO]
 
-Nothing here asserts a time: the targets are printed beside the figures, not enforced.
+--cargas picks workloads by number (see CARGAS below); --ponte-de measures the bridge built from
+another git revision (exported beside the build, e.g. the one before a change) against the same
+baselines and inputs; --instrucoes adds the bridge's instructions per line, counted by Valgrind's
+callgrind (deterministic, unlike the times; a few minutes). Nothing here asserts a time: the
+targets are printed beside the figures.
 """
 import argparse
 import json
@@ -22,35 +28,49 @@ from pathlib import Path
 
 RAIZ = Path(__file__).resolve().parent.parent
 OTIMIZACAO = "-O2 -DNDEBUG"
+BASES = ["ponte_bench_entradas", "ponte_bench_medir", "base_linhas_fixas", "base_ciclo_da_biblioteca",
+         "base_ler_ate_o_fim", "base_rapidjson", "base_simdjson"]
 
 
 def rodar(*argumentos, **opcoes):
     return subprocess.run([str(a) for a in argumentos], check=True, **opcoes)
 
 
-def variaveis_do_preset_release():
+def variaveis_do_preset_release(fonte):
     """The cache variables of the release preset, so that the binary measured is the shipped one."""
-    presets = json.loads((RAIZ / "CMakePresets.json").read_text())
+    presets = json.loads((fonte / "CMakePresets.json").read_text())
     for preset in presets["configurePresets"]:
         if preset["name"] == "release":
             return dict(preset.get("cacheVariables", {}))
     return {"CMAKE_BUILD_TYPE": "Release"}
 
 
-def construir(build):
-    variaveis = variaveis_do_preset_release()
+def construir(fonte, build, alvos, bench):
+    variaveis = variaveis_do_preset_release(fonte)
     variaveis.update({
-        "PONTE_BENCH": "ON",
+        "PONTE_BENCH": "ON" if bench else "OFF",
         "PONTE_TESTES": "OFF",
         "CMAKE_C_FLAGS_RELEASE": OTIMIZACAO,
         "CMAKE_CXX_FLAGS_RELEASE": OTIMIZACAO,
     })
-    rodar("cmake", "-S", RAIZ, "-B", build, "-G", "Ninja",
+    rodar("cmake", "-S", fonte, "-B", build, "-G", "Ninja",
           *[f"-D{nome}={valor}" for nome, valor in variaveis.items()], stdout=subprocess.DEVNULL)
-    rodar("cmake", "--build", build, "-j2", "--target", "acbr-ponte", "acbr_falsa", "ponte_bench_entradas",
-          "ponte_bench_medir", "base_linhas_fixas", "base_ciclo_da_biblioteca", "base_ler_ate_o_fim",
-          "base_rapidjson", "base_simdjson", stdout=subprocess.DEVNULL)
+    rodar("cmake", "--build", build, "-j2", "--target", *alvos, stdout=subprocess.DEVNULL)
     return variaveis
+
+
+def exportar(revisao, destino):
+    """The sources of a git revision, in `destino` (replaced)."""
+    commit = rodar("git", "-C", RAIZ, "rev-parse", "--short", f"{revisao}^{{commit}}",
+                   capture_output=True, text=True).stdout.strip()
+    if destino.exists():
+        rodar("rm", "-rf", destino)
+    destino.mkdir(parents=True)
+    arquivo = subprocess.Popen(["git", "-C", str(RAIZ), "archive", commit], stdout=subprocess.PIPE)
+    rodar("tar", "-x", "-C", destino, stdin=arquivo.stdout)
+    if arquivo.wait() != 0:
+        sys.exit(f"git archive {revisao} failed")
+    return commit
 
 
 class Medidor:
@@ -68,11 +88,26 @@ class Medidor:
 
 
 def respostas(ponte, entrada, linhas=None):
-    """The bridge's answers to the first `linhas` lines of the input (all of it when None)."""
+    """The bridge's answer lines to the first `linhas` lines of the input (all of it when None)."""
     with open(entrada, "rb") as arquivo:
         texto = arquivo.read() if linhas is None else b"".join(arquivo.readline() for _ in range(linhas))
     ambiente = {k: v for k, v in os.environ.items() if k != "ACBR_DIR"}
-    return subprocess.run([str(ponte)], input=texto, capture_output=True, check=True, env=ambiente).stdout.decode()
+    saida = subprocess.run([str(ponte)], input=texto, capture_output=True, check=True, env=ambiente).stdout
+    return saida.decode().splitlines()
+
+
+def instrucoes(ponte, entrada):
+    """Instructions the bridge executes on an input, counted by callgrind."""
+    with open(entrada, "rb") as arquivo:
+        resultado = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", str(ponte)],
+                                   stdin=arquivo, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                                   check=True)
+    return int(next(l for l in resultado.stderr.splitlines() if "Collected" in l).split()[-1])
+
+
+def carga_media():
+    with open("/proc/loadavg") as arquivo:
+        return " ".join(arquivo.read().split()[:3])
 
 
 def formatar_tempo(segundos):
@@ -87,48 +122,83 @@ def main():
     argumentos = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     argumentos.add_argument("--build", type=Path, default=RAIZ / "build" / "bench-comparar")
     argumentos.add_argument("--pares", type=int, default=7)
+    argumentos.add_argument("--cargas", help="workload numbers to run, e.g. 1,2 (default: all)")
+    argumentos.add_argument("--ponte-de", metavar="REVISAO", help="measure the bridge of this git revision")
+    argumentos.add_argument("--instrucoes", action="store_true",
+                            help="also count the bridge's instructions per line with callgrind")
     argumentos.add_argument("--saida", type=Path, help="also write the report to this file")
     opcoes = argumentos.parse_args()
     build = opcoes.build.resolve()
 
-    variaveis = construir(build)
+    variaveis = construir(RAIZ, build, ["acbr-ponte", "acbr_falsa", *BASES], bench=True)
+    ponte = build / "acbr-ponte"
+    biblioteca = next((build / "acbr").glob("*.so"))
+    origem = "this tree"
+    if opcoes.ponte_de:
+        # Another revision's bridge, with its own stand-in beside it; the baselines stay these.
+        fonte = build / "outra-revisao" / "fonte"
+        commit = exportar(opcoes.ponte_de, fonte)
+        construir(fonte, build / "outra-revisao" / "build", ["acbr-ponte", "acbr_falsa"], bench=False)
+        ponte = build / "outra-revisao" / "build" / "acbr-ponte"
+        origem = f"revision {commit}"
+
     entradas = build / "entradas"
     entradas.mkdir(exist_ok=True)
     rodar(build / "bench" / "ponte_bench_entradas", entradas)
-    ponte = build / "acbr-ponte"
     base = build / "bench"
-    biblioteca = next((build / "acbr").glob("*.so"))
     medir = Medidor(build)
-    grande = entradas / "grande.txt"
-    tamanho_grande = grande.stat().st_size
+    tamanho_grande = (entradas / "grande.txt").stat().st_size
+    linhas_fixas = ("read + one write(2) per line", [base / "base_linhas_fixas"])
 
-    # Each workload: name, input, runs per sample, output, the programs (the bridge first),
-    # lines the bridge must answer through a pipe, target ratio (None: shown, not judged).
-    cargas = [
-        ("1. 1,000,000 short invalid commands (stdout: /dev/null)", entradas / "curtas.txt", 1, "null",
-         [("bridge", [ponte]), ("fixed answer per line", [base / "base_linhas_fixas"])], 0, 1.15),
+    # Each workload: number, name, input, runs per sample, output (null: /dev/null, pipe: read by
+    # the runner), the baselines, lines the bridge must answer through a pipe, the target ratio
+    # per baseline (None: shown, not judged), and a check of the bridge's answers.
+    def primeiras_invalidas(linhas):
+        return len(linhas) == 4 and all(l.startswith('{"ok":false,"erro":"comando inv') for l in linhas)
+
+    falha_esperada = ('{"ok":false,"erro":"comando inválido: expected `,` or `}` at line 1 column '
+                      f'{tamanho_grande - 1}"}}')
+    CARGAS = [
+        ("1", "300,000 short invalid commands (stdout: /dev/null)", "curtas.txt", 1, "null", [linhas_fixas],
+         0, [1.5], lambda: primeiras_invalidas(respostas(ponte, entradas / "curtas.txt", 4))),
         # Through a pipe the figures depend on how often the reader must be woken, which changes
         # with scheduling from run to run: shown, not judged.
-        ("1b. the same, stdout: a pipe the runner reads", entradas / "curtas.txt", 1, "pipe",
-         [("bridge", [ponte]), ("fixed answer per line", [base / "base_linhas_fixas"])], 1_000_000, None),
-        ("2. 20,000 version queries (stand-in library)", entradas / "versoes.txt", 1, "pipe",
-         [("bridge", [ponte]), ("bare dlopen cycle per line", [base / "base_ciclo_da_biblioteca", biblioteca])],
-         20_000, 1.10),
-        ("3. start-up and exit, empty input (300 runs per sample)", "/dev/null", 300, "pipe",
-         [("bridge", [ponte]), ("read stdin to its end", [base / "base_ler_ate_o_fim"])], 0, 1.25),
-        ("4. one 64 MiB line, ignored member then \"cmd\"", grande, 1, "pipe",
-         [("bridge", [ponte]), ("RapidJSON SAX, UTF-8 validated", [base / "base_rapidjson"]),
-          ("simdjson DOM", [base / "base_simdjson"])], 1, 1.0),
+        ("1b", "the same, stdout: a pipe the runner reads", "curtas.txt", 1, "pipe", [linhas_fixas],
+         300_000, [None], lambda: True),
+        ("2", "2,000 commands nested 120 deep, refused at the end (stdout: /dev/null, 20 runs per sample)",
+         "aninhadas.txt", 20, "null", [linhas_fixas], 0, [1.5],
+         lambda: respostas(ponte, entradas / "aninhadas.txt", 1) ==
+         ['{"ok":false,"erro":"comando inválido: unknown variant `ajuda`, expected `versao` at line 1 column 257"}']),
+        ("3", "one 32 MiB valid line, ignored member then \"cmd\"", "grande.txt", 1, "pipe",
+         [("simdjson DOM", [base / "base_simdjson"]), ("RapidJSON SAX, UTF-8 validated", [base / "base_rapidjson"])],
+         1, [1.0, 1.0], lambda: respostas(ponte, entradas / "grande.txt")[0].startswith('{"ok":true,"nome"')),
+        ("4", "the same line failing at its last byte (expected `,` or `}`)", "grande_falha.txt", 1, "pipe",
+         [("simdjson DOM", [base / "base_simdjson", "--invalido"]),
+          ("RapidJSON SAX, UTF-8 validated", [base / "base_rapidjson", "--invalido"])],
+         1, [1.0, None], lambda: respostas(ponte, entradas / "grande_falha.txt") == [falha_esperada]),
+        ("5", "20,000 version queries (stand-in library)", "versoes.txt", 1, "pipe",
+         [("bare dlopen cycle per line", [base / "base_ciclo_da_biblioteca", biblioteca])], 20_000, [1.10],
+         lambda: all(l.startswith('{"ok":true,"nome"') for l in respostas(ponte, entradas / "versoes.txt", 4))),
+        ("6", "start-up and exit, empty input (300 runs per sample)", "/dev/null", 300, "pipe",
+         [("read stdin to its end", [base / "base_ler_ate_o_fim"])], 0, [1.25], lambda: True),
     ]
+    escolhidas = opcoes.cargas.split(",") if opcoes.cargas else [c[0] for c in CARGAS]
+    desconhecidas = set(escolhidas) - {c[0] for c in CARGAS}
+    if desconhecidas:
+        sys.exit(f"unknown workloads: {', '.join(sorted(desconhecidas))}")
+    cargas = [c for c in CARGAS if c[0] in escolhidas]
 
     # Each workload is answered correctly before anything is timed.
-    if (respostas(ponte, entradas / "curtas.txt", 4).count('"ok":false,"erro":"comando inv') != 4
-            or respostas(ponte, entradas / "versoes.txt", 4).count('"ok":true,"nome"') != 4
-            or not respostas(ponte, grande).startswith('{"ok":true,"nome"')):
-        sys.exit("the bridge does not answer the workloads as expected")
+    for numero, nome, _, _, _, _, _, _, conferir in cargas:
+        if not conferir():
+            sys.exit(f"{numero}. {nome}: the bridge does not answer as expected")
 
+    carga_antes = carga_media()
+    inicio = time.strftime('%Y-%m-%d %H:%M:%S %Z')
     resultados = []
-    for nome, entrada, vezes, saida, programas, linhas, alvo in cargas:
+    for numero, nome, arquivo, vezes, saida, bases, linhas, alvos, _ in cargas:
+        entrada = arquivo if arquivo.startswith("/") else entradas / arquivo
+        programas = [("bridge", [ponte])] + bases
         amostras = {rotulo: [] for rotulo, _ in programas}
         memoria = {rotulo: 0 for rotulo, _ in programas}
         for _ in range(opcoes.pares):
@@ -138,49 +208,64 @@ def main():
                     sys.exit(f"{nome}: the bridge answered {saidas} lines, not {linhas}")
                 amostras[rotulo].append(segundos)
                 memoria[rotulo] = max(memoria[rotulo], rss)
-        resultados.append((nome, entrada, vezes, programas, amostras, memoria, alvo))
-        print(f"done: {nome}", file=sys.stderr)
+        resultados.append((numero, nome, arquivo, vezes, programas, amostras, memoria, alvos))
+        print(f"done: {numero}. {nome}", file=sys.stderr)
+    carga_depois = carga_media()
 
-    linhas_md = []
     compilador = subprocess.run(["c++", "--version"], capture_output=True, text=True).stdout.splitlines()[0]
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
-    linhas_md += [
-        f"Run of {time.strftime('%Y-%m-%d %H:%M:%S %Z')} on {cpu}, {os.cpu_count()} cores, "
-        f"Linux {platform.release()}; {compilador}; bridge and baselines at `{OTIMIZACAO}`, release preset "
-        f"settings: `{' '.join(f'{k}={v}' for k, v in sorted(variaveis.items()))}`. "
-        f"{opcoes.pares} interleaved pairs per workload.",
+    linhas_md = [
+        f"Run of {inicio} on {cpu}, {os.cpu_count()} cores, Linux {platform.release()}; {compilador}; "
+        f"bridge ({origem}) and baselines at `{OTIMIZACAO}`, release preset settings: "
+        f"`{' '.join(f'{k}={v}' for k, v in sorted(variaveis.items()))}`. "
+        f"{opcoes.pares} interleaved pairs per workload. Load average (1, 5, 15 min): {carga_antes} before, "
+        f"{carga_depois} after.",
         "",
         "| Workload | Bridge (median) | Baseline | Baseline (median) | Ratio of medians | Per-pair ratios | Target |",
         "|---|---|---|---|---|---|---|",
     ]
-    for nome, entrada, vezes, programas, amostras, memoria, alvo in resultados:
+    for numero, nome, arquivo, vezes, programas, amostras, memoria, alvos in resultados:
         ponte_mediana = statistics.median(amostras["bridge"])
-        for rotulo, _ in programas[1:]:
+        for (rotulo, _), alvo in zip(programas[1:], alvos):
             mediana = statistics.median(amostras[rotulo])
             razao = ponte_mediana / mediana
             pares = " ".join(f"{a / b:.2f}" for a, b in zip(amostras["bridge"], amostras[rotulo]))
-            if entrada == grande:
+            if arquivo.startswith("grande"):
                 rotulo_ponte = f"{formatar_tempo(ponte_mediana)} ({tamanho_grande / ponte_mediana / 1e6:.0f} MB/s)"
                 rotulo_base = f"{formatar_tempo(mediana)} ({tamanho_grande / mediana / 1e6:.0f} MB/s)"
             else:
                 rotulo_ponte, rotulo_base = formatar_tempo(ponte_mediana), formatar_tempo(mediana)
-            if alvo is None:
-                meta = "(for reference)"
-            elif entrada == grande and rotulo.startswith("simdjson"):
-                meta = "aim"
-            else:
-                meta = f"≤ {alvo:.2f} {'met' if razao <= alvo else 'missed'}"
-            linhas_md.append(f"| {nome} | {rotulo_ponte} | {rotulo} | {rotulo_base} | {razao:.2f} | {pares} | {meta} |")
+            meta = "(for reference)" if alvo is None else f"≤ {alvo:.2f} {'met' if razao <= alvo else 'missed'}"
+            linhas_md.append(f"| {numero}. {nome} | {rotulo_ponte} | {rotulo} | {rotulo_base} | {razao:.2f} | "
+                             f"{pares} | {meta} |")
 
     linhas_md += ["", "| Peak resident memory (ru_maxrss) | Bridge | Baselines |", "|---|---|---|"]
-    for nome, entrada, vezes, programas, amostras, memoria, alvo in resultados:
-        if vezes != 1 or nome.startswith("1b"):
+    for numero, nome, arquivo, vezes, programas, amostras, memoria, alvos in resultados:
+        if vezes != 1 or numero == "1b":
             continue
         bases = ", ".join(f"{rotulo}: {memoria[rotulo] / 1024:.1f} MiB" for rotulo, _ in programas[1:])
         extra = ""
-        if entrada == grande:
+        if arquivo.startswith("grande"):
             extra = f" = {memoria['bridge'] * 1024 / tamanho_grande:.2f} × the line (target ≤ 1.5)"
-        linhas_md.append(f"| {nome} | {memoria['bridge'] / 1024:.1f} MiB{extra} | {bases} |")
+        linhas_md.append(f"| {numero}. {nome} | {memoria['bridge'] / 1024:.1f} MiB{extra} | {bases} |")
+
+    if opcoes.instrucoes:
+        # The start-up's own count is taken off, so that what is left is the lines' work.
+        primeiras = entradas / "curtas_10000.txt"
+        with open(entradas / "curtas.txt", "rb") as arquivo:
+            primeiras.write_bytes(b"".join(arquivo.readline() for _ in range(10_000)))
+        vazio = instrucoes(ponte, "/dev/null")
+        linhas_md += ["", f"| Instructions per line (callgrind, start-up's {vazio:,} taken off) | Bridge ({origem}) |",
+                      "|---|---|"]
+        for rotulo, arquivo, linhas in [("10,000 short invalid commands (the four kinds of workload 1)", primeiras, 10_000),
+                                         ("2,000 commands nested 120 deep (workload 2)", entradas / "aninhadas.txt", 2_000),
+                                         ("the 32 MiB valid line (workload 3), per byte", entradas / "grande.txt",
+                                          tamanho_grande),
+                                         ("the 32 MiB failing line (workload 4), per byte", entradas / "grande_falha.txt",
+                                          tamanho_grande)]:
+            por_linha = (instrucoes(ponte, arquivo) - vazio) / linhas
+            linhas_md.append(f"| {rotulo} | {por_linha:,.0f} |" if por_linha >= 100 else f"| {rotulo} | {por_linha:.2f} |")
+            print(f"counted: {rotulo}", file=sys.stderr)
 
     relatorio = "\n".join(linhas_md) + "\n"
     print(relatorio)

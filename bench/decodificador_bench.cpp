@@ -58,24 +58,28 @@ std::string diagnostico_de(std::string_view linha) {
     return {};
 }
 
+// One decoder for every iteration, as the loop keeps one for every line.
 void decodificar(benchmark::State& estado, std::string_view linha, std::string_view trecho) {
     const std::string diagnostico = diagnostico_de(linha);
     if (trecho.empty() != diagnostico.empty() || diagnostico.find(trecho) == std::string::npos) {
         estado.SkipWithError(("unexpected result: " + diagnostico).c_str());
         return;
     }
+    protocolo::Decodificador decodificador;
     for (auto _ : estado) {
-        auto resultado = protocolo::decodificar_comando(linha);
+        auto resultado = decodificador.decodificar(linha);
         benchmark::DoNotOptimize(resultado);
+        benchmark::DoNotOptimize(decodificador.diagnostico().data());
     }
     estado.SetBytesProcessed(static_cast<std::int64_t>(estado.iterations()) * static_cast<std::int64_t>(linha.size()));
 }
 
 // What the loop does with a line before answering: validate, trim, decode.
 void linha_inteira(benchmark::State& estado, std::string_view linha) {
+    protocolo::Decodificador decodificador;
     for (auto _ : estado) {
         bool valida = texto::utf8_valido(linha);
-        auto resultado = protocolo::decodificar_comando(texto::aparar_espaco_branco(linha));
+        auto resultado = decodificador.decodificar(texto::aparar_espaco_branco(linha));
         benchmark::DoNotOptimize(valida);
         benchmark::DoNotOptimize(resultado);
     }
@@ -92,27 +96,35 @@ void validar_utf8(benchmark::State& estado, std::string_view linha) {
 
 }  // namespace
 
-void registrar_decodificador(const std::string& linha_grande) {
+void registrar_decodificador(const std::string& linha_grande, const std::string& linha_grande_falha) {
     for (const Caso& caso : casos) {
         const std::string nome = std::string("decodificar/") + caso.nome;
         benchmark::RegisterBenchmark(nome.c_str(), decodificar, caso.linha, caso.trecho);
     }
-    // Nesting: the deepest line that decodes, and the first that is too deep.
+    // Nesting: the deepest line that decodes, the same refused at its end for an unknown variant
+    // (the whole-process workload), arrays and objects alternating, and the first too deep.
     struct Aninhada {
         const char* nome;
-        int profundidade;
+        std::string linha;
         std::string_view trecho;
     };
-    for (const Aninhada& caso : {Aninhada{"decodificar/aninhada_120", 120, ""},
-                                 Aninhada{"decodificar/aninhada_128", 128, "recursion limit exceeded"}}) {
-        benchmark::RegisterBenchmark(caso.nome, [linha = linha_aninhada(caso.profundidade), trecho = caso.trecho](
-                                                    benchmark::State& estado) { decodificar(estado, linha, trecho); });
+    for (const Aninhada& caso :
+         {Aninhada{"decodificar/aninhada_120", linha_aninhada(120), ""},
+          Aninhada{"decodificar/aninhada_120_ajuda", linha_aninhada(120, "ajuda"), "unknown variant"},
+          Aninhada{"decodificar/aninhada_mista_120", linha_aninhada_mista(120), ""},
+          Aninhada{"decodificar/aninhada_128", linha_aninhada(128), "recursion limit exceeded"}}) {
+        benchmark::RegisterBenchmark(caso.nome, [linha = caso.linha, trecho = caso.trecho](benchmark::State& estado) {
+            decodificar(estado, linha, trecho);
+        });
     }
     const std::string_view grande = linha_grande;
-    benchmark::RegisterBenchmark("grande_64MiB/decodificar", decodificar, grande, std::string_view())
+    benchmark::RegisterBenchmark("grande_32MiB/decodificar", decodificar, grande, std::string_view())
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("grande_64MiB/utf8_valido", validar_utf8, grande)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("grande_64MiB/linha_inteira", linha_inteira, grande)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("grande_32MiB/decodificar_falha_no_fim", decodificar,
+                                 std::string_view(linha_grande_falha), std::string_view("expected `,` or `}`"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("grande_32MiB/utf8_valido", validar_utf8, grande)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("grande_32MiB/linha_inteira", linha_inteira, grande)->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace ponte::bench

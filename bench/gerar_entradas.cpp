@@ -1,7 +1,11 @@
 // Writes the inputs of bench/comparar.py into the directory given:
-//   curtas.txt   1,000,000 short invalid commands, four kinds in turn
-//   versoes.txt  20,000 version queries
-//   grande.txt   one 64 MiB command line (bench/linhas.hpp) and its line feed
+//   curtas.txt        300,000 short invalid commands, four kinds in turn
+//   aninhadas.txt     2,000 commands nested 120 deep, refused at the end for their unknown variant
+//                     (bench/linhas.hpp)
+//   versoes.txt       20,000 version queries
+//   grande.txt        one 32 MiB version command (bench/linhas.hpp) and its line feed
+//   grande_falha.txt  the same line with its last byte, the closing brace, made a bracket: it
+//                     fails there with "expected `,` or `}`"
 #include "linhas.hpp"
 
 #include <array>
@@ -22,10 +26,10 @@ bool escrever(const std::string& caminho, const std::string& texto) {
     return false;
 }
 
-std::string repetir(std::string_view ciclo, std::size_t linhas_no_ciclo, std::size_t linhas) {
+std::string repetir(std::string_view ciclo, std::size_t vezes) {
     std::string texto;
-    texto.reserve(ciclo.size() * (linhas / linhas_no_ciclo + 1));
-    for (std::size_t i = 0; i < linhas / linhas_no_ciclo; ++i) texto += ciclo;
+    texto.reserve(ciclo.size() * vezes);
+    for (std::size_t i = 0; i < vezes; ++i) texto += ciclo;
     return texto;
 }
 
@@ -39,8 +43,13 @@ int main(int argc, char** argv) {
     const std::string diretorio = argv[1];
     constexpr std::string_view invalidas = "{\"cmd\":\"ajuda\"}\n{}\n[\"versao\",1]\n{\"cmd\":1}\n";
     constexpr std::size_t mib = std::size_t{1} << 20U;
-    const bool ok = escrever(diretorio + "/curtas.txt", repetir(invalidas, 4, 1'000'000)) &&
-                    escrever(diretorio + "/versoes.txt", repetir("{\"cmd\":\"versao\"}\n", 1, 20'000)) &&
-                    escrever(diretorio + "/grande.txt", ponte::bench::linha_grande(64 * mib) + '\n');
+    std::string grande = ponte::bench::linha_grande(32 * mib);
+    bool ok =
+        escrever(diretorio + "/curtas.txt", repetir(invalidas, 300'000 / 4)) &&
+        escrever(diretorio + "/aninhadas.txt", repetir(ponte::bench::linha_aninhada(120, "ajuda") + '\n', 2'000)) &&
+        escrever(diretorio + "/versoes.txt", repetir("{\"cmd\":\"versao\"}\n", 20'000)) &&
+        escrever(diretorio + "/grande.txt", grande + '\n');
+    grande.back() = ']';
+    ok = ok && escrever(diretorio + "/grande_falha.txt", grande + '\n');
     return ok ? 0 : 1;
 }

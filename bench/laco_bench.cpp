@@ -48,7 +48,10 @@ void linhas_invalidas(benchmark::State& estado) {
     constexpr int quantas = 10'000;
     std::string entrada;
     for (int i = 0; i < quantas; ++i) entrada += "{\"cmd\":\"ajuda\"}\n";
-    const laco::Respondedor responder = [](std::string_view comando) { return laco::atender(comando, &versao_falsa); };
+    laco::Atendente atendente(&versao_falsa);
+    const laco::Respondedor responder = [&atendente](std::string_view comando, std::string& resposta) {
+        atendente.atender(comando, resposta);
+    };
     for (auto _ : estado) {
         FonteDeTexto fonte(entrada);
         SaidaQueConta saida;

@@ -151,12 +151,28 @@ std::string linha_grande(std::size_t tamanho) {
     return linha;
 }
 
-std::string linha_aninhada(int profundidade) {
+std::string linha_aninhada(int profundidade, std::string_view variante) {
     const auto listas = static_cast<std::size_t>(profundidade > 1 ? profundidade - 1 : 0);
     std::string linha = R"({"x":)";
     linha.append(listas, '[');
     linha.append(listas, ']');
     if (listas == 0) linha += "0";
+    linha += R"(,"cmd":")";
+    linha += variante;
+    linha += R"("})";
+    return linha;
+}
+
+std::string linha_aninhada_mista(int profundidade) {
+    std::string linha = R"({"x":)";
+    std::string fecho;
+    for (int nivel = 2; nivel <= profundidade; ++nivel) {
+        const bool lista = nivel % 2 == 0;
+        linha += lista ? "[" : R"({"a":)";
+        fecho.insert(0, 1, lista ? ']' : '}');
+    }
+    linha += "0";
+    linha += fecho;
     linha += R"(,"cmd":"versao"})";
     return linha;
 }

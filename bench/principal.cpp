@@ -10,8 +10,11 @@
 
 int main(int argc, char** argv) {
     constexpr std::size_t mib = std::size_t{1} << 20U;
-    const std::string grande = ponte::bench::linha_grande(64 * mib);
-    ponte::bench::registrar_decodificador(grande);
+    const std::string grande = ponte::bench::linha_grande(32 * mib);
+    // The same line failing at its last byte: its closing brace made a bracket.
+    std::string grande_falha = grande;
+    grande_falha.back() = ']';
+    ponte::bench::registrar_decodificador(grande, grande_falha);
     ponte::bench::registrar_resposta();
     ponte::bench::registrar_laco();
     benchmark::Initialize(&argc, argv);

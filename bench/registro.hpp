@@ -3,10 +3,10 @@
 #include <string>
 
 // Each file registers its benchmarks; main() runs them. Registration happens in main rather
-// than in static initialisers so that the 64 MiB line is made once and nothing global changes.
+// than in static initialisers so that the 32 MiB lines are made once and nothing global changes.
 namespace ponte::bench {
 
-void registrar_decodificador(const std::string& linha_grande);
+void registrar_decodificador(const std::string& linha_grande, const std::string& linha_grande_falha);
 void registrar_resposta();
 void registrar_laco();
 

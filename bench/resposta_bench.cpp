@@ -19,12 +19,25 @@ void codificar(benchmark::State& estado, const protocolo::Resposta& resposta) {
 
 protocolo::Resposta versao_falsa() { return protocolo::Resposta::sucesso("ACBrLibNFe (falsa)", "0.0.0-falsa"); }
 
+// The invalid-command answer written straight into a reused buffer, as the loop does.
+void anexar_comando_invalido(benchmark::State& estado, std::string_view diagnostico) {
+    std::string linha;
+    for (auto _ : estado) {
+        linha.clear();
+        protocolo::anexar_resposta_comando_invalido(linha, diagnostico);
+        benchmark::DoNotOptimize(linha.data());
+    }
+}
+
 // A whole answer for one line, decoding included, without the library: the per-line work of
 // the loop for invalid commands and, with the query stubbed, for valid ones.
 void atender(benchmark::State& estado, std::string_view comando) {
+    laco::Atendente atendente(&versao_falsa);
+    std::string linha;
     for (auto _ : estado) {
-        auto linha = laco::atender(comando, &versao_falsa);
-        benchmark::DoNotOptimize(linha);
+        linha.clear();
+        atendente.atender(comando, linha);
+        benchmark::DoNotOptimize(linha.data());
     }
 }
 
@@ -39,6 +52,8 @@ void registrar_resposta() {
                                  protocolo::Resposta::sucesso("ACBr \"falsa\" em C:\\ACBr\\\t\r\n", "0.0\x1b[1m\x01"));
     benchmark::RegisterBenchmark("codificar/texto_longo", codificar,
                                  protocolo::Resposta::falha(std::string(4096, 'a') + "ç\n" + std::string(4096, 'b')));
+    benchmark::RegisterBenchmark("anexar/comando_invalido", anexar_comando_invalido,
+                                 "unknown variant `ajuda`, expected `versao` at line 1 column 14");
     benchmark::RegisterBenchmark("atender/comando_invalido", atender, R"({"cmd":"ajuda"})");
     benchmark::RegisterBenchmark("atender/versao_sem_biblioteca", atender, R"({"cmd":"versao"})");
 }

@@ -15,13 +15,14 @@ int main() {
     ponte::laco::DescritorDeSaida saida(processo.canais.saida());
     // The library is unloaded by the time versao returns; what it left behind in the process
     // is put back before the answer is written.
-    const ponte::laco::ConsultaDeVersao versao = [&processo] {
+    ponte::laco::Atendente atendente([&processo] {
         ponte::protocolo::Resposta resposta = ponte::acbr::versao();
         processo.estado.restaurar();
         return resposta;
-    };
-    ponte::laco::executar_laco(entrada, saida,
-                               [&versao](std::string_view comando) { return ponte::laco::atender(comando, versao); });
+    });
+    ponte::laco::executar_laco(entrada, saida, [&atendente](std::string_view comando, std::string& resposta) {
+        atendente.atender(comando, resposta);
+    });
     // However the loop ended, the host is told nothing more than the exit status 0.
     return 0;
 }

@@ -7,11 +7,15 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 struct Entrada {
     std::unique_ptr<char[]> bytes;
     std::size_t tamanho = 0;
 };
+
+// Whether the program was asked to expect an invalid text (--invalido).
+inline bool espera_invalido(int argc, char** argv) { return argc > 1 && std::string_view(argv[1]) == "--invalido"; }
 
 // All of standard input, followed by `folga` zero bytes. A regular file is read at its size in
 // one go, into memory that is not zeroed first: the cheapest way there is, since the

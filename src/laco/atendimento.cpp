@@ -1,9 +1,6 @@
 #include "laco/atendimento.hpp"
 
-#include "protocol/comando.hpp"
-
 #include <type_traits>
-#include <utility>
 #include <variant>
 
 namespace ponte::laco {
@@ -22,15 +19,14 @@ protocolo::Resposta despachar(const protocolo::Comando& comando, const ConsultaD
 
 }  // namespace
 
-std::string atender(std::string_view comando, const ConsultaDeVersao& versao) {
-    const protocolo::Decodificacao decodificacao = protocolo::decodificar_comando(comando);
-    const protocolo::Resposta resposta =
-        std::holds_alternative<protocolo::Comando>(decodificacao)
-            ? despachar(std::get<protocolo::Comando>(decodificacao), versao)
-            : protocolo::resposta_comando_invalido(
-                  std::get<protocolo::FalhaDeDecodificacao>(decodificacao).diagnostico);
-    if (std::optional<std::string> texto = protocolo::codificar(resposta)) return std::move(*texto);
-    return std::string(protocolo::resposta_de_reserva);
+void Atendente::atender(std::string_view comando, std::string& resposta) {
+    const std::optional<protocolo::Comando> decodificado = decodificador_.decodificar(comando);
+    if (!decodificado) {
+        protocolo::anexar_resposta_comando_invalido(resposta, decodificador_.diagnostico());
+        return;
+    }
+    if (!protocolo::anexar_resposta(resposta, despachar(*decodificado, versao_)))
+        resposta += protocolo::resposta_de_reserva;
 }
 
 }  // namespace ponte::laco

@@ -1,17 +1,32 @@
 #pragma once
 
+#include "protocol/comando.hpp"
 #include "protocol/resposta.hpp"
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace ponte::laco {
 
 using ConsultaDeVersao = std::function<protocolo::Resposta()>;
 
-// The response line (no line feed) for one command text: the version query's answer when the
-// text decodes, else the invalid-command response; the fixed fallback if encoding fails.
-std::string atender(std::string_view comando, const ConsultaDeVersao& versao);
+// Answers command texts. It keeps the decoder's memory from one command to the next, so that
+// once warm an invalid command costs no allocation at all: the diagnostic is written into the
+// decoder's buffer and the answer straight into the caller's.
+class Atendente {
+public:
+    explicit Atendente(ConsultaDeVersao versao) : versao_(std::move(versao)) {}
+
+    // Appends the response line (no line feed) for one command text to `resposta`: the version
+    // query's answer when the text decodes, else the invalid-command response; the fixed fallback
+    // if encoding fails.
+    void atender(std::string_view comando, std::string& resposta);
+
+private:
+    ConsultaDeVersao versao_;
+    protocolo::Decodificador decodificador_;
+};
 
 }  // namespace ponte::laco

@@ -4,17 +4,31 @@
 #include "texto/espaco_branco.hpp"
 #include "texto/utf8.hpp"
 
+#include <cstddef>
+#include <string>
+
 namespace ponte::laco {
+
+namespace {
+
+// An answer buffer that grew past this for one odd line is given back rather than kept.
+constexpr std::size_t capacidade_retida = std::size_t{64} * 1024;
+
+}  // namespace
 
 void executar_laco(FonteDeBytes& entrada, SaidaDeBytes& saida, const Respondedor& responder) {
     DivisorDeLinhas divisor(entrada);
+    // One buffer for every answer: once it has grown to the usual answer, no line allocates it.
+    std::string resposta;
     while (const auto linha = divisor.proxima()) {
         if (!texto::utf8_valido(*linha)) return;
         const std::string_view comando = texto::aparar_espaco_branco(*linha);
         if (comando.empty()) continue;
-        std::string resposta = responder(comando);
+        resposta.clear();
+        responder(comando, resposta);
         resposta.push_back('\n');
         if (saida.escrever(resposta) == Escrita::falhou) return;
+        if (resposta.capacity() > capacidade_retida) resposta = std::string();
     }
 }
 

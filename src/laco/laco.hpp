@@ -10,8 +10,9 @@
 namespace ponte::laco {
 
 // Turns one trimmed, non-empty, well-formed UTF-8 command text into its response line, without
-// the line feed.
-using Respondedor = std::function<std::string(std::string_view comando)>;
+// the line feed, appended to `resposta`, which the loop hands over empty and reuses from one
+// line to the next.
+using Respondedor = std::function<void(std::string_view comando, std::string& resposta)>;
 
 // Serves every line of `entrada`: one response line on `saida` per non-blank line, in order,
 // each handed over in full before the next line is read. Returns when the input ends or fails,

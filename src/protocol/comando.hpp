@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -13,6 +14,22 @@ struct Versao {
 
 using Comando = std::variant<Versao>;
 
+// Decodes command texts in memory it keeps from one call to the next: once its buffers have
+// grown to the longest diagnostic seen, decoding allocates nothing.
+class Decodificador {
+public:
+    // Decodes one trimmed, non-empty, well-formed UTF-8 command text. On failure, nullopt, and
+    // diagnostico() is the reader's exact text, position suffix included.
+    std::optional<Comando> decodificar(std::string_view texto);
+
+    // The last failure's diagnostic, valid until the next call.
+    std::string_view diagnostico() const { return diagnostico_; }
+
+private:
+    std::string diagnostico_;
+    std::string rascunho_;  // unescaped strings that hold escapes
+};
+
 struct FalhaDeDecodificacao {
     std::string diagnostico;
     friend bool operator==(const FalhaDeDecodificacao&, const FalhaDeDecodificacao&) = default;
@@ -20,8 +37,7 @@ struct FalhaDeDecodificacao {
 
 using Decodificacao = std::variant<Comando, FalhaDeDecodificacao>;
 
-// Decodes one trimmed, non-empty, well-formed UTF-8 command text. The diagnostic of a failure
-// is the reader's exact text, position suffix included.
+// The same decoding with a decoder of its own, the diagnostic in a string of its own.
 Decodificacao decodificar_comando(std::string_view texto);
 
 }  // namespace ponte::protocolo

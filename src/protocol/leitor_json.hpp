@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,14 +58,27 @@ inline constexpr std::array sintaxe = {
 // Arrays and objects nest at most this deep, the outermost counting as 1.
 inline constexpr int profundidade_maxima = 127;
 
+namespace detalhe {
+
+constexpr bool e_espaco_json(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Any byte above the space is not white space: the usual case costs one comparison.
+inline const char* saltar_espacos(const char* p, const char* fim) {
+    while (p < fim && static_cast<unsigned char>(*p) <= ' ' && e_espaco_json(*p)) ++p;
+    return p;
+}
+
+}  // namespace detalhe
+
+// A failure of the reader: one of the syntax diagnostics above, and where it was found.
 struct FalhaJson {
-    std::string mensagem;
+    std::string_view mensagem;
     std::size_t ponto = 0;  // bytes read when the failure was found
-    bool com_posicao = true;
 };
 
-// A one-pass cursor over one line of JSON. It never copies the line; a failure is kept as a
-// value and every reading operation reports it by returning false.
+// A one-pass cursor over one line of JSON. It never copies the line and allocates nothing but the
+// unescaped text of a string that holds escapes, in memory the caller lends and keeps. A failure
+// is kept as a value and every reading operation reports it by returning false.
 class LeitorJson {
 public:
     explicit LeitorJson(std::string_view texto) : inicio_(texto.data()), p_(inicio_), fim_(inicio_ + texto.size()) {}
@@ -74,13 +86,18 @@ public:
     std::size_t lidos() const { return static_cast<std::size_t>(p_ - inicio_); }
 
     // Skips JSON white space; the next byte, or -1 at the end of the line.
-    int proximo_apos_espacos();
+    int proximo_apos_espacos() {
+        p_ = detalhe::saltar_espacos(p_, fim_);
+        return p_ < fim_ ? static_cast<unsigned char>(*p_) : -1;
+    }
     void consumir() { ++p_; }
 
-    // At the opening quote. Appends the unescaped text to `destino` unless it is null.
-    bool ler_string(std::string* destino);
-    // At a minus sign or digit.
-    bool ler_numero(Numero& numero);
+    // At the opening quote: the string's text, unescaped, in `conteudo`. The view points into the
+    // line when the string holds no escape, else into `rascunho`, whose contents are replaced.
+    bool ler_string(std::string_view& conteudo, std::string& rascunho);
+    // At a minus sign or digit. `com_valor`: the number is described, so its value is wanted;
+    // otherwise it is only checked, and `numero` may be left as it was.
+    bool ler_numero(Numero& numero, bool com_valor = true);
     // At the first letter of true, false or null, given in full.
     bool ler_literal(std::string_view literal);
     // Reads any value, nested at most to the depth limit, and drops it. `profundidade` is the
@@ -92,11 +109,12 @@ public:
     // Fails because the line ended.
     bool falhar_no_fim(std::string_view mensagem);
     // Fails after the bytes read so far.
-    bool falhar_aqui(std::string mensagem, bool com_posicao = true);
+    bool falhar_aqui(std::string_view mensagem);
 
-    FalhaJson tomar_falha() { return std::move(*falha_); }
+    const FalhaJson& falha() const { return falha_; }
 
 private:
+    bool saltar_string();
     bool ler_escape(std::string* destino);
     bool ler_escape_unicode(char32_t& unidade);
     bool ler_expoente(bool& zerar, std::int64_t& expoente, std::uint64_t significando);
@@ -105,7 +123,7 @@ private:
     const char* inicio_;
     const char* p_;
     const char* fim_;
-    std::optional<FalhaJson> falha_;
+    FalhaJson falha_;
 };
 
 }  // namespace ponte::protocolo

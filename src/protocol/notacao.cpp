@@ -14,61 +14,75 @@ namespace {
 constexpr int menor_expoente_plano = -5;
 constexpr int maior_expoente_plano = 15;
 
-void anexar_hexadecimal(std::string& destino, char32_t ponto) {
-    std::array<char, 8> digitos{};
-    auto fim =
-        std::to_chars(digitos.data(), digitos.data() + digitos.size(), static_cast<std::uint32_t>(ponto), 16).ptr;
+template <typename Inteiro>
+void anexar_inteiro(std::string& destino, Inteiro valor, int base = 10) {
+    std::array<char, 24> digitos;  // left unset: to_chars fills it
+    auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), valor, base).ptr;
     destino.append(digitos.data(), fim);
 }
 
 }  // namespace
 
-std::string notacao_de_ponto_flutuante(double valor) {
-    std::string saida;
-    if (std::signbit(valor)) saida += '-';
-    if (valor == 0.0) return saida + "0.0";
+void anexar_ponto_flutuante(std::string& destino, double valor) {
+    if (std::signbit(valor)) destino += '-';
+    if (valor == 0.0) {
+        destino += "0.0";
+        return;
+    }
 
     // Scientific form gives the shortest digits that read back as the same double, closest
-    // to the exact value: "d.ddde+XX".
-    std::array<char, 40> cientifica{};
+    // to the exact value: "d.ddde+XX", at most 17 digits.
+    std::array<char, 40> cientifica;  // left unset: to_chars fills it
     auto fim = std::to_chars(cientifica.data(), cientifica.data() + cientifica.size(), std::fabs(valor),
                              std::chars_format::scientific)
                    .ptr;
-    std::string_view forma(cientifica.data(), static_cast<std::size_t>(fim - cientifica.data()));
-    auto posicao_e = forma.find('e');
-    std::string digitos;
-    for (char c : forma.substr(0, posicao_e))
-        if (c != '.') digitos += c;
-    int expoente = std::atoi(std::string(forma.substr(posicao_e + 1)).c_str());
+    const std::string_view forma(cientifica.data(), static_cast<std::size_t>(fim - cientifica.data()));
+    const auto posicao_e = forma.find('e');
+    std::array<char, 24> digitos;  // left unset: filled below
+    std::size_t quantos = 0;
+    for (const char c : forma.substr(0, posicao_e))
+        if (c != '.') digitos[quantos++] = c;
+    const std::string_view significativos(digitos.data(), quantos);
+    // The exponent: a sign, then digits.
+    int expoente = 0;
+    for (const char c : forma.substr(posicao_e + 2)) expoente = expoente * 10 + (c - '0');
+    if (forma[posicao_e + 1] == '-') expoente = -expoente;
 
     if (expoente < menor_expoente_plano || expoente > maior_expoente_plano) {
-        saida += digitos[0];
-        if (digitos.size() > 1) {
-            saida += '.';
-            saida.append(digitos, 1);
+        destino += significativos[0];
+        if (quantos > 1) {
+            destino += '.';
+            destino.append(significativos.substr(1));
         }
-        saida += expoente < 0 ? "e-" : "e+";
-        saida += std::to_string(std::abs(expoente));
-        return saida;
+        destino += expoente < 0 ? "e-" : "e+";
+        anexar_inteiro(destino, std::abs(expoente));
+        return;
     }
     if (expoente < 0) {
-        saida += "0.";
-        saida.append(static_cast<std::size_t>(-expoente - 1), '0');
-        return saida + digitos;
+        destino += "0.";
+        destino.append(static_cast<std::size_t>(-expoente - 1), '0');
+        destino.append(significativos);
+        return;
     }
-    auto inteiros = static_cast<std::size_t>(expoente) + 1;
-    if (digitos.size() <= inteiros) {
-        saida += digitos;
-        saida.append(inteiros - digitos.size(), '0');
-        return saida + ".0";
+    const auto inteiros = static_cast<std::size_t>(expoente) + 1;
+    if (quantos <= inteiros) {
+        destino.append(significativos);
+        destino.append(inteiros - quantos, '0');
+        destino += ".0";
+        return;
     }
-    saida.append(digitos, 0, inteiros);
-    saida += '.';
-    saida.append(digitos, inteiros);
+    destino.append(significativos.substr(0, inteiros));
+    destino += '.';
+    destino.append(significativos.substr(inteiros));
+}
+
+std::string notacao_de_ponto_flutuante(double valor) {
+    std::string saida;
+    anexar_ponto_flutuante(saida, valor);
     return saida;
 }
 
-std::string notacao_citada(std::string_view texto) {
+void anexar_notacao_citada(std::string& destino, std::string_view texto) {
     // The reader only ever hands well-formed text here; anything else is shown leniently
     // rather than misread.
     std::string reparado;
@@ -76,29 +90,28 @@ std::string notacao_citada(std::string_view texto) {
         reparado = texto::decodificar_utf8_leniente(texto);
         texto = reparado;
     }
-    std::string saida = "\"";
+    destino += '"';
     while (!texto.empty()) {
         auto [ponto, comprimento] = texto::primeiro_ponto(texto);
         switch (ponto) {
-        case U'"': saida += "\\\""; break;
-        case U'\\': saida += "\\\\"; break;
-        case U'\t': saida += "\\t"; break;
-        case U'\r': saida += "\\r"; break;
-        case U'\n': saida += "\\n"; break;
-        case U'\0': saida += "\\0"; break;
+        case U'"': destino += "\\\""; break;
+        case U'\\': destino += "\\\\"; break;
+        case U'\t': destino += "\\t"; break;
+        case U'\r': destino += "\\r"; break;
+        case U'\n': destino += "\\n"; break;
+        case U'\0': destino += "\\0"; break;
         default:
             if (escapar_na_notacao(ponto)) {
-                saida += "\\u{";
-                anexar_hexadecimal(saida, ponto);
-                saida += '}';
+                destino += "\\u{";
+                anexar_inteiro(destino, static_cast<std::uint32_t>(ponto), 16);
+                destino += '}';
             } else {
-                saida.append(texto.substr(0, comprimento));
+                destino.append(texto.substr(0, comprimento));
             }
         }
         texto.remove_prefix(comprimento);
     }
-    saida += '"';
-    return saida;
+    destino += '"';
 }
 
 }  // namespace ponte::protocolo

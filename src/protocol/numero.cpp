@@ -29,12 +29,6 @@ static_assert(potencias_de_dez[22] == 1e22 && potencias_de_dez[308] == 1e308);
 
 constexpr std::int64_t maior_expoente = 308;
 
-std::string decimal(std::uint64_t valor) {
-    std::array<char, 24> digitos{};
-    auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), valor).ptr;
-    return {digitos.data(), fim};
-}
-
 }  // namespace
 
 std::optional<double> valor_do_numero(std::uint64_t significando, std::int64_t expoente) {
@@ -59,13 +53,23 @@ std::optional<double> valor_do_numero(std::uint64_t significando, std::int64_t e
     return valor / potencias_de_dez[static_cast<std::size_t>(magnitude)];
 }
 
-std::string descrever_numero(const Numero& numero) {
-    switch (numero.tipo) {
-    case Numero::Tipo::inteiro_sem_sinal: return "integer `" + decimal(numero.magnitude) + "`";
-    case Numero::Tipo::inteiro_negativo: return "integer `-" + decimal(numero.magnitude) + "`";
-    case Numero::Tipo::flutuante: break;
+void anexar_descricao_do_numero(std::string& destino, const Numero& numero) {
+    if (numero.tipo == Numero::Tipo::flutuante) {
+        destino += "floating point `";
+        anexar_ponto_flutuante(destino, numero.valor);
+    } else {
+        destino += numero.tipo == Numero::Tipo::inteiro_negativo ? "integer `-" : "integer `";
+        std::array<char, 24> digitos;  // left unset: to_chars fills it
+        auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), numero.magnitude).ptr;
+        destino.append(digitos.data(), fim);
     }
-    return "floating point `" + notacao_de_ponto_flutuante(numero.valor) + "`";
+    destino += '`';
+}
+
+std::string descrever_numero(const Numero& numero) {
+    std::string descricao;
+    anexar_descricao_do_numero(descricao, numero);
+    return descricao;
 }
 
 }  // namespace ponte::protocolo

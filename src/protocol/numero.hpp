@@ -20,7 +20,10 @@ struct Numero {
 // Empty when the magnitude exceeds the double range.
 std::optional<double> valor_do_numero(std::uint64_t significando, std::int64_t expoente);
 
-// "integer `N`", "integer `-N`" or "floating point `X`".
+// Appends "integer `N`", "integer `-N`" or "floating point `X`".
+void anexar_descricao_do_numero(std::string& destino, const Numero& numero);
+
+// The same, as a string of its own.
 std::string descrever_numero(const Numero& numero);
 
 }  // namespace ponte::protocolo

@@ -22,11 +22,19 @@ struct Resposta {
 // Stands in for an encoded response should encoding ever fail.
 inline constexpr std::string_view resposta_de_reserva = R"({"ok":false,"erro":"falha ao serializar a resposta"})";
 
-// The compact JSON text of the response, without a line feed. Fails (nullopt) only when a
-// text is not well-formed UTF-8, which no response built by the bridge holds.
+// Appends the compact JSON text of the response, without a line feed, to `saida`. Fails (false,
+// `saida` unchanged) only when a text is not well-formed UTF-8, which no response built by the
+// bridge holds.
+bool anexar_resposta(std::string& saida, const Resposta& resposta);
+
+// The same text as a string of its own; nullopt where anexar_resposta fails.
 std::optional<std::string> codificar(const Resposta& resposta);
 
 // "comando inválido: " followed by the decoder's diagnostic.
 Resposta resposta_comando_invalido(std::string_view diagnostico);
+
+// Appends what codificar(resposta_comando_invalido(diagnostico)) gives, or resposta_de_reserva
+// where that fails, written straight into `saida`: nothing is allocated beyond its growth.
+void anexar_resposta_comando_invalido(std::string& saida, std::string_view diagnostico);
 
 }  // namespace ponte::protocolo

@@ -12,7 +12,8 @@
 namespace ponte::testes {
 namespace {
 
-std::string entre_colchetes(std::string_view comando) { return "[" + std::string(comando) + "]"; }
+// Appends, so that an answer buffer the loop failed to empty would show in the next answer.
+void entre_colchetes(std::string_view comando, std::string& resposta) { resposta.append("[").append(comando) += ']'; }
 
 std::string servir(const std::string& entrada, std::size_t fatia) {
     FonteDeMemoria fonte(entrada, fatia);
@@ -92,9 +93,9 @@ TEST_P(Escrita, FalhaEncerraDescarteSegue) {
     SaidaDeMemoria saida;
     saida.respostas = GetParam().respostas;
     std::size_t atendidas = 0;
-    laco::executar_laco(fonte, saida, [&](std::string_view c) {
+    laco::executar_laco(fonte, saida, [&](std::string_view c, std::string& resposta) {
         ++atendidas;
-        return entre_colchetes(c);
+        entre_colchetes(c, resposta);
     });
     EXPECT_EQ(atendidas, GetParam().atendidas);
     EXPECT_EQ(saida.texto, GetParam().saida);

@@ -57,10 +57,10 @@ TEST(Utf8Valido, TabelaDeFronteiras) {
     }
 }
 
-// The eight-byte ASCII skip must not step over a bad byte at any alignment, nor over a
-// multi-byte character that starts inside or ends a block.
+// The sixteen- and eight-byte ASCII skips must not step over a bad byte at any alignment, nor
+// over a multi-byte character that starts inside or ends a block.
 TEST(Utf8Valido, ByteRuimEmQualquerPosicaoDeUmTextoAscii) {
-    for (std::size_t tamanho : {1U, 7U, 8U, 9U, 16U, 17U, 64U, 1000U}) {
+    for (std::size_t tamanho : {1U, 7U, 8U, 9U, 16U, 17U, 24U, 31U, 64U, 1000U}) {
         for (std::size_t posicao = 0; posicao < tamanho; ++posicao) {
             std::string texto(tamanho, 'x');
             EXPECT_TRUE(utf8_valido(texto));
@@ -70,8 +70,8 @@ TEST(Utf8Valido, ByteRuimEmQualquerPosicaoDeUmTextoAscii) {
             EXPECT_FALSE(utf8_valido(texto)) << "tamanho " << tamanho << " posicao " << posicao;
         }
     }
-    for (std::size_t posicao = 0; posicao < 24; ++posicao) {
-        std::string texto(24, 'x');
+    for (std::size_t posicao = 0; posicao < 40; ++posicao) {
+        std::string texto(40, 'x');
         texto.insert(posicao, "\xF0\x9F\x98\x80");
         EXPECT_TRUE(utf8_valido(texto)) << posicao;
         texto.insert(posicao, "\xED\xA0\x80");

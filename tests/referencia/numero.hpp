@@ -1,0 +1,29 @@
+// Reference implementation, frozen: the bridge's reader, decoder and encoder as of commit 6c15f48,
+// kept unchanged in namespace ponte::referencia so that the differential tests can compare the
+// bridge's answers with them. Never optimise or fix it here: it is the yardstick.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace ponte::referencia {
+
+// A JSON number as the reader classifies it for the descriptions of unexpected values.
+struct Numero {
+    enum class Tipo { inteiro_sem_sinal, inteiro_negativo, flutuante };
+    Tipo tipo = Tipo::inteiro_sem_sinal;
+    std::uint64_t magnitude = 0;  // the integers: the value, or its magnitude when negative
+    double valor = 0.0;           // flutuante
+};
+
+// The value of gathered significand digits times ten to the decimal exponent: one rounding to
+// double, then one multiplication or division by the double nearest to the power of ten. This
+// is deliberately not correctly rounded; hosts see these exact values in diagnostics.
+// Empty when the magnitude exceeds the double range.
+std::optional<double> valor_do_numero(std::uint64_t significando, std::int64_t expoente);
+
+// "integer `N`", "integer `-N`" or "floating point `X`".
+std::string descrever_numero(const Numero& numero);
+
+}  // namespace ponte::referencia
