@@ -30,7 +30,7 @@ struct Retrato {
 #ifdef _WIN32
     std::vector<void (*)(int)> tratadores;
 #else
-    std::vector<std::pair<void (*)(int), int>> disposicoes;  // handler and flags, per signal
+    std::vector<std::pair<void (*)(int), int> > disposicoes;  // handler and flags, per signal
     std::vector<bool> bloqueados;
 #endif
     bool operator==(const Retrato&) const = default;

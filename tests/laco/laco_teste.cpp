@@ -1,5 +1,5 @@
-#include "laco/divisor_de_linhas.hpp"
 #include "laco/laco.hpp"
+#include "laco/divisor_de_linhas.hpp"
 #include "memoria.hpp"
 
 #include <gtest/gtest.h>
