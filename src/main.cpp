@@ -5,8 +5,8 @@
 #include "laco/descritor_de_entrada.hpp"
 #include "laco/descritor_de_saida.hpp"
 #include "laco/laco.hpp"
+#include "texto/acumulador.hpp"
 
-#include <string>
 #include <string_view>
 
 int main() {
@@ -20,7 +20,7 @@ int main() {
         processo.estado.restaurar();
         return resposta;
     });
-    ponte::laco::executar_laco(entrada, saida, [&atendente](std::string_view comando, std::string& resposta) {
+    ponte::laco::executar_laco(entrada, saida, [&atendente](std::string_view comando, ponte::texto::Acumulador& resposta) {
         atendente.atender(comando, resposta);
     });
     // However the loop ended, the host is told nothing more than the exit status 0.

@@ -5,7 +5,6 @@
 #include "texto/utf8.hpp"
 
 #include <cstddef>
-#include <string>
 
 namespace ponte::laco {
 
@@ -19,16 +18,15 @@ constexpr std::size_t capacidade_retida = std::size_t{64} * 1024;
 void executar_laco(FonteDeBytes& entrada, SaidaDeBytes& saida, const Respondedor& responder) {
     DivisorDeLinhas divisor(entrada);
     // One buffer for every answer: once it has grown to the usual answer, no line allocates it.
-    std::string resposta;
+    texto::Acumulador resposta;
     while (const auto linha = divisor.proxima()) {
         if (!texto::utf8_valido(*linha)) return;
         const std::string_view comando = texto::aparar_espaco_branco(*linha);
         if (comando.empty()) continue;
-        resposta.clear();
         responder(comando, resposta);
-        resposta.push_back('\n');
-        if (saida.escrever(resposta) == Escrita::falhou) return;
-        if (resposta.capacity() > capacidade_retida) resposta = std::string();
+        resposta.anexar('\n');
+        if (saida.escrever(resposta.texto()) == Escrita::falhou) return;
+        resposta.esvaziar(capacidade_retida);
     }
 }
 

@@ -2,9 +2,9 @@
 
 #include "laco/fonte.hpp"
 #include "laco/saida.hpp"
+#include "texto/acumulador.hpp"
 
 #include <functional>
-#include <string>
 #include <string_view>
 
 namespace ponte::laco {
@@ -12,7 +12,7 @@ namespace ponte::laco {
 // Turns one trimmed, non-empty, well-formed UTF-8 command text into its response line, without
 // the line feed, appended to `resposta`, which the loop hands over empty and reuses from one
 // line to the next.
-using Respondedor = std::function<void(std::string_view comando, std::string& resposta)>;
+using Respondedor = std::function<void(std::string_view comando, texto::Acumulador& resposta)>;
 
 // Serves every line of `entrada`: one response line on `saida` per non-blank line, in order,
 // each handed over in full before the next line is read. Returns when the input ends or fails,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "texto/acumulador.hpp"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,10 +25,14 @@ public:
     std::optional<Comando> decodificar(std::string_view texto);
 
     // The last failure's diagnostic, valid until the next call.
-    std::string_view diagnostico() const { return diagnostico_; }
+    std::string_view diagnostico() const { return diagnostico_.texto(); }
+    // Whether that diagnostic is ASCII with nothing to escape in a JSON string: it holds no text
+    // taken from the command that is not.
+    bool diagnostico_simples() const { return diagnostico_simples_; }
 
 private:
-    std::string diagnostico_;
+    texto::Acumulador diagnostico_;
+    bool diagnostico_simples_ = true;
     std::string rascunho_;  // unescaped strings that hold escapes
 };
 

@@ -2,6 +2,7 @@
 #include "protocol/leitor_json.hpp"
 #include "protocol/notacao.hpp"
 #include "texto/posicao.hpp"
+#include "texto/varredura.hpp"
 
 #include <array>
 #include <charconv>
@@ -12,6 +13,9 @@ namespace {
 
 constexpr std::string_view nome_da_etiqueta = "cmd";
 constexpr std::string_view nome_da_versao = "versao";
+// The same as JSON strings without escapes, which is how nearly every command writes them.
+constexpr std::string_view etiqueta_citada = R"("cmd")";
+constexpr std::string_view versao_citada = R"("versao")";
 constexpr std::string_view tipo_invalido = "invalid type: ";
 constexpr std::string_view esperava_comando = ", expected internally tagged enum Comando";
 constexpr std::string_view esperava_variante = ", expected variant identifier";
@@ -27,23 +31,38 @@ struct Escalar {
     Numero numero;
 };
 
-void anexar_inteiro(std::string& destino, std::size_t valor) {
-    std::array<char, 24> digitos;  // left unset: to_chars fills it
-    auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), valor).ptr;
-    destino.append(digitos.data(), fim);
+constexpr std::size_t digitos_maximos = 20;  // of 2^64 - 1
+
+// Writes the decimal digits of `valor` at `destino`, which has room for digitos_maximos; gives
+// their end.
+char* escrever_inteiro(char* destino, std::size_t valor) {
+    return std::to_chars(destino, destino + digitos_maximos, valor).ptr;
+}
+
+void anexar_inteiro(texto::Acumulador& destino, std::size_t valor) {
+    destino.avancar_ate(escrever_inteiro(destino.abrir(digitos_maximos), valor));
+}
+
+// Whether the text goes into a JSON string as it is, and is ASCII (see Conteudo).
+bool ascii_sem_escapes(std::string_view texto) {
+    return texto::ascii_sem_escapes_json(texto.data(), texto.data() + texto.size());
 }
 
 // One decoding. Failures of the reader are its fixed syntax diagnostics; the failures about the
 // command's content are written into the diagnostic buffer, empty until then, as they are found.
 class Leitura {
 public:
-    Leitura(std::string_view texto, std::string& diagnostico, std::string& rascunho)
+    Leitura(std::string_view texto, texto::Acumulador& diagnostico, std::string& rascunho)
         : leitor_(texto), diagnostico_(diagnostico), rascunho_(rascunho) {}
 
     bool ler_comando();
 
     // After a failure: the diagnostic, position suffix included, in the buffer.
     void escrever_diagnostico(std::string_view texto);
+
+    // Whether the diagnostic is ASCII with nothing to escape in JSON: false once a text taken
+    // from the command that is not so has gone into it.
+    bool diagnostico_simples() const { return simples_; }
 
 private:
     bool ler_escalar(int c, Escalar& escalar);
@@ -61,13 +80,14 @@ private:
         return false;
     }
     bool falhar_com(std::string_view mensagem) {
-        diagnostico_ += mensagem;
+        diagnostico_.anexar(mensagem);
         return falhar_com_o_escrito();
     }
 
     LeitorJson leitor_;
-    std::string& diagnostico_;
+    texto::Acumulador& diagnostico_;
     std::string& rascunho_;
+    bool simples_ = true;
     bool escrito_ = false;  // the failure is the decoder's own, in the buffer
     bool com_posicao_ = true;
     std::size_t ponto_ = 0;
@@ -95,12 +115,13 @@ bool Leitura::ler_escalar(int c, Escalar& escalar) {
 void Leitura::anexar_descricao(const Escalar& escalar) {
     switch (escalar.tipo) {
     case Escalar::Tipo::string:
-        diagnostico_ += "string ";
+        diagnostico_.anexar("string ");
         anexar_notacao_citada(diagnostico_, escalar.texto);
+        simples_ = false;  // the notation is between double quotes
         break;
-    case Escalar::Tipo::verdadeiro: diagnostico_ += "boolean `true`"; break;
-    case Escalar::Tipo::falso: diagnostico_ += "boolean `false`"; break;
-    case Escalar::Tipo::nulo: diagnostico_ += "null"; break;
+    case Escalar::Tipo::verdadeiro: diagnostico_.anexar("boolean `true`"); break;
+    case Escalar::Tipo::falso: diagnostico_.anexar("boolean `false`"); break;
+    case Escalar::Tipo::nulo: diagnostico_.anexar("null"); break;
     case Escalar::Tipo::numero: anexar_descricao_do_numero(diagnostico_, escalar.numero); break;
     }
 }
@@ -110,19 +131,27 @@ bool Leitura::ler_variante() {
     const int c = leitor_.proximo_apos_espacos();
     // Arrays and objects are refused before their bracket is read.
     if (c == '[' || c == '{') {
-        diagnostico_.append(tipo_invalido).append(c == '[' ? "sequence" : "map").append(esperava_variante);
+        diagnostico_.anexar(tipo_invalido);
+        diagnostico_.anexar(c == '[' ? "sequence" : "map");
+        diagnostico_.anexar(esperava_variante);
         return falhar_com_o_escrito();
     }
+    if (leitor_.consumir_se(versao_citada)) return true;
     Escalar escalar;
     if (!ler_escalar(c, escalar)) return false;
     if (escalar.tipo != Escalar::Tipo::string) {
-        diagnostico_ += tipo_invalido;
+        diagnostico_.anexar(tipo_invalido);
         anexar_descricao(escalar);
-        diagnostico_ += esperava_variante;
+        diagnostico_.anexar(esperava_variante);
         return falhar_com_o_escrito();
     }
     if (escalar.texto == nome_da_versao) return true;
-    diagnostico_.append("unknown variant `").append(escalar.texto).append("`, expected `versao`");
+    constexpr std::string_view antes = "unknown variant `";
+    constexpr std::string_view depois = "`, expected `versao`";
+    char* p = diagnostico_.abrir(antes.size() + escalar.texto.size() + depois.size());
+    p = texto::copiar(texto::copiar(texto::copiar(p, antes), escalar.texto), depois);
+    diagnostico_.avancar_ate(p);
+    simples_ = leitor_.string_ascii_simples() || ascii_sem_escapes(escalar.texto);
     return falhar_com_o_escrito();
 }
 
@@ -134,8 +163,8 @@ bool Leitura::ler_forma_de_objeto() {
     if (c != '}') {
         for (;;) {
             if (c != '"') return leitor_.falhar_no_proximo(diagnostico::chave_nao_e_string);
-            std::string_view nome;
-            if (!leitor_.ler_string(nome, rascunho_)) return false;
+            std::string_view nome = nome_da_etiqueta;
+            if (!leitor_.consumir_se(etiqueta_citada) && !leitor_.ler_string(nome, rascunho_)) return false;
             const bool e_etiqueta = nome == nome_da_etiqueta;
             if (e_etiqueta && etiqueta_vista) {
                 leitor_.proximo_apos_espacos();
@@ -190,9 +219,9 @@ bool Leitura::ler_forma_de_lista() {
     }
     leitor_.consumir();
     if (a_mais == 0) return true;
-    diagnostico_ += "invalid length ";
+    diagnostico_.anexar("invalid length ");
     anexar_inteiro(diagnostico_, a_mais);
-    diagnostico_ += ", expected 0 elements in sequence";
+    diagnostico_.anexar(", expected 0 elements in sequence");
     return falhar_com_o_escrito(false);
 }
 
@@ -208,9 +237,9 @@ bool Leitura::ler_comando() {
     } else {
         Escalar escalar;
         if (!ler_escalar(c, escalar)) return false;
-        diagnostico_ += tipo_invalido;
+        diagnostico_.anexar(tipo_invalido);
         anexar_descricao(escalar);
-        diagnostico_ += esperava_comando;
+        diagnostico_.anexar(esperava_comando);
         return falhar_com_o_escrito();
     }
     if (!lido) return false;
@@ -222,21 +251,23 @@ bool Leitura::ler_comando() {
 // the last of them.
 void Leitura::escrever_diagnostico(std::string_view texto) {
     if (!escrito_) {
-        diagnostico_ += leitor_.falha().mensagem;
+        diagnostico_.anexar(leitor_.falha().mensagem);
+        simples_ = ascii_sem_escapes(leitor_.falha().mensagem);
         ponto_ = leitor_.falha().ponto;
     } else if (!com_posicao_) {
         return;
     }
     const texto::Posicao posicao = texto::posicao_do_fim(texto.substr(0, ponto_));
-    // Lines the loop serves hold no line feed: their suffix starts with one append.
+    constexpr std::string_view linha = " at line ";
+    constexpr std::string_view coluna = " column ";
+    char* p = diagnostico_.abrir(linha.size() + digitos_maximos + coluna.size() + digitos_maximos);
+    // Lines the loop serves hold no line feed: their suffix starts with one fixed piece.
     if (posicao.linha == 1) {
-        diagnostico_ += " at line 1 column ";
+        p = texto::copiar(p, " at line 1 column ");
     } else {
-        diagnostico_ += " at line ";
-        anexar_inteiro(diagnostico_, posicao.linha);
-        diagnostico_ += " column ";
+        p = texto::copiar(escrever_inteiro(texto::copiar(p, linha), posicao.linha), coluna);
     }
-    anexar_inteiro(diagnostico_, posicao.coluna);
+    diagnostico_.avancar_ate(escrever_inteiro(p, posicao.coluna));
 }
 
 }  // namespace
@@ -244,12 +275,12 @@ void Leitura::escrever_diagnostico(std::string_view texto) {
 // flatten: the reading and writing helpers of this file are inlined into one body (measured: a
 // few percent fewer instructions per short line).
 [[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto) {
-    if (diagnostico_.capacity() > capacidade_retida) diagnostico_ = std::string();
+    diagnostico_.esvaziar(capacidade_retida);
     if (rascunho_.capacity() > capacidade_retida) rascunho_ = std::string();
-    diagnostico_.clear();
     Leitura leitura(texto, diagnostico_, rascunho_);
     if (leitura.ler_comando()) return Comando{Versao{}};
     leitura.escrever_diagnostico(texto);
+    diagnostico_simples_ = leitura.diagnostico_simples();
     return std::nullopt;
 }
 

@@ -45,18 +45,18 @@ class Comparacao {
 public:
     // Compares one line; true when the answers are the same bytes.
     bool conferir(std::string_view linha) {
-        resposta_.clear();
+        resposta_.limpar();
         atendente_.atender(linha, resposta_);
         const std::string esperada = resposta_de_referencia(linha);
         ++linhas;
-        if (resposta_ == esperada) {
+        if (resposta_.texto() == esperada) {
             if (esperada == resposta_da_versao) ++versoes;
             anotar_tipo(esperada);
             return true;
         }
         ADD_FAILURE() << "line (" << linha.size()
                       << " bytes): " << testing::PrintToString(std::string(linha).substr(0, 300))
-                      << "\n  bridge:    " << resposta_ << "\n  reference: " << esperada;
+                      << "\n  bridge:    " << resposta_.texto() << "\n  reference: " << esperada;
         return false;
     }
 
@@ -88,7 +88,7 @@ private:
     }();
 
     laco::Atendente atendente_{&versao_fixa};
-    std::string resposta_;
+    texto::Acumulador resposta_;
 };
 
 // A fixed-seed xorshift: the same lines on every platform and standard library.
