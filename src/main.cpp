@@ -21,7 +21,7 @@ int main() {
         return resposta;
     });
     ponte::laco::executar_laco(entrada, saida, [&atendente](std::string_view comando, ponte::texto::Acumulador& resposta) {
-        atendente.atender(comando, resposta);
+        atendente.atender(comando, resposta, ponte::protocolo::Quebras::nenhuma);
     });
     // However the loop ended, the host is told nothing more than the exit status 0.
     return 0;

@@ -19,8 +19,8 @@ protocolo::Resposta despachar(const protocolo::Comando& comando, const ConsultaD
 
 }  // namespace
 
-void Atendente::atender(std::string_view comando, texto::Acumulador& resposta) {
-    const std::optional<protocolo::Comando> decodificado = decodificador_.decodificar(comando);
+void Atendente::atender(std::string_view comando, texto::Acumulador& resposta, protocolo::Quebras quebras) {
+    const std::optional<protocolo::Comando> decodificado = decodificador_.decodificar(comando, quebras);
     if (!decodificado) {
         protocolo::anexar_resposta_comando_invalido(resposta, decodificador_.diagnostico(),
                                                     decodificador_.diagnostico_simples()

@@ -9,9 +9,9 @@
 
 namespace ponte::laco {
 
-// Turns one trimmed, non-empty, well-formed UTF-8 command text into its response line, without
-// the line feed, appended to `resposta`, which the loop hands over empty and reuses from one
-// line to the next.
+// Turns one trimmed, non-empty, well-formed UTF-8 command text, a line (so it holds no line
+// feed), into its response line, without the line feed, appended to `resposta`, which the loop
+// hands over empty and reuses from one line to the next.
 using Respondedor = std::function<void(std::string_view comando, texto::Acumulador& resposta)>;
 
 // Serves every line of `entrada`: one response line on `saida` per non-blank line, in order,

@@ -5,6 +5,7 @@
 #include "texto/varredura.hpp"
 
 #include <array>
+#include <cassert>
 #include <charconv>
 #include <string>
 
@@ -58,7 +59,7 @@ public:
     bool ler_comando();
 
     // After a failure: the diagnostic, position suffix included, in the buffer.
-    void escrever_diagnostico(std::string_view texto);
+    void escrever_diagnostico(std::string_view texto, Quebras quebras);
 
     // Whether the diagnostic is ASCII with nothing to escape in JSON: false once a text taken
     // from the command that is not so has gone into it.
@@ -249,7 +250,7 @@ bool Leitura::ler_comando() {
 
 // " at line L column C": L counts the line feeds before the failure point, C the bytes since
 // the last of them.
-void Leitura::escrever_diagnostico(std::string_view texto) {
+void Leitura::escrever_diagnostico(std::string_view texto, Quebras quebras) {
     if (!escrito_) {
         diagnostico_.anexar(leitor_.falha().mensagem);
         simples_ = ascii_sem_escapes(leitor_.falha().mensagem);
@@ -257,7 +258,9 @@ void Leitura::escrever_diagnostico(std::string_view texto) {
     } else if (!com_posicao_) {
         return;
     }
-    const texto::Posicao posicao = texto::posicao_do_fim(texto.substr(0, ponto_));
+    assert(quebras == Quebras::possiveis || texto.find('\n') == std::string_view::npos);
+    const texto::Posicao posicao =
+        quebras == Quebras::nenhuma ? texto::Posicao{1, ponto_} : texto::posicao_do_fim(texto.substr(0, ponto_));
     constexpr std::string_view linha = " at line ";
     constexpr std::string_view coluna = " column ";
     char* p = diagnostico_.abrir(linha.size() + digitos_maximos + coluna.size() + digitos_maximos);
@@ -274,12 +277,12 @@ void Leitura::escrever_diagnostico(std::string_view texto) {
 
 // flatten: the reading and writing helpers of this file are inlined into one body (measured: a
 // few percent fewer instructions per short line).
-[[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto) {
+[[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto, Quebras quebras) {
     diagnostico_.esvaziar(capacidade_retida);
     if (rascunho_.capacity() > capacidade_retida) rascunho_ = std::string();
     Leitura leitura(texto, diagnostico_, rascunho_);
     if (leitura.ler_comando()) return Comando{Versao{}};
-    leitura.escrever_diagnostico(texto);
+    leitura.escrever_diagnostico(texto, quebras);
     diagnostico_simples_ = leitura.diagnostico_simples();
     return std::nullopt;
 }

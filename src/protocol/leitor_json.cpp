@@ -13,6 +13,9 @@ namespace {
 
 constexpr bool e_digito(char c) { return c >= '0' && c <= '9'; }
 
+// Whether a number goes on with this byte after its first digit.
+constexpr bool continua_numero(char c) { return e_digito(c) || c == '.' || c == 'e' || c == 'E'; }
+
 // The letters after a backslash that stand for one character, \u aside.
 constexpr bool e_escape_simples(char c) {
     return c == '"' || c == '\\' || c == '/' || c == 'b' || c == 'f' || c == 'n' || c == 'r' || c == 't';
@@ -454,7 +457,7 @@ private:
             // The whole run of brackets, as far as the limit allows: the bracket past it fails.
             const int cabem = limite - abertos.quantos();
             const char* const ate = fim - p > cabem ? p + cabem + 1 : fim;
-            const char* const depois = texto::fim_da_repeticao(p, ate, '[');
+            const char* const depois = texto::fim_da_repeticao(inicio_, p, ate, '[');
             const auto seguidos = static_cast<int>(depois - p);
             if (seguidos > cabem) {
                 p += cabem;
@@ -494,9 +497,16 @@ private:
         default: {
             if (c != '-' && !e_digito(static_cast<char>(c)))
                 return falhar(&LeitorJson::falhar_no_proximo, diagnostico::esperava_valor);
+            // A one-digit number, the usual element of a short command, is stepped over as it is;
+            // any other is read in full (not through the short path for integers, which would
+            // only read the long ones of a long line twice).
+            if (c != '-' && (fim - p < 2 || !continua_numero(p[1]))) {
+                ++p;
+                break;
+            }
             Numero descartado;
             p_ = p;
-            if (!ler_numero(descartado, false)) return false;
+            if (!ler_numero_por_extenso(descartado, false)) return false;
             p = p_;
             break;
         }
@@ -514,7 +524,7 @@ private:
                     // A run of closing brackets closes as many of the innermost arrays.
                     const int arrays = abertos.no_trecho_interno();
                     const char* const ate = fim - p > arrays ? p + arrays : fim;
-                    const char* const depois = texto::fim_da_repeticao(p, ate, ']');
+                    const char* const depois = texto::fim_da_repeticao(inicio_, p, ate, ']');
                     abertos.fechar(static_cast<int>(depois - p));
                     p = depois;
                     continue;

@@ -185,19 +185,33 @@ inline const char* primeira_quebra(const char* p, const char* fim) {
 
 // The first byte in [p, fim) that is not `byte`; `fim` when there is none. The reader measures
 // runs of brackets with it, the shape of deeply nested arrays, sixteen bytes at a time where
-// SSE2 is there.
-inline const char* fim_da_repeticao(const char* p, const char* fim, char byte) {
+// SSE2 is there, the last block read back from `fim` over bytes from `legivel` (at most p) on,
+// as the scans above do.
+inline const char* fim_da_repeticao(const char* legivel, const char* p, const char* fim, char byte) {
 #if defined(__SSE2__)
     const __m128i repetido = _mm_set1_epi8(byte);
+    const auto comparados = [repetido](const char* em) {
+        return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(em)), repetido);
+    };
+    const auto iguais_em = [&comparados](const char* em) {
+        return static_cast<unsigned>(_mm_movemask_epi8(comparados(em)));
+    };
+    // Two blocks per test while both are the byte throughout; the block that is not is then
+    // measured alone.
+    while (fim - p >= 32 && _mm_movemask_epi8(_mm_and_si128(comparados(p), comparados(p + 16))) == 0xFFFF) p += 32;
     while (fim - p >= 16) {
-        const __m128i bloco = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const auto iguais = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bloco, repetido)));
+        const unsigned iguais = iguais_em(p);
         if (iguais != 0xFFFFU) return p + std::countr_one(iguais);
         p += 16;
     }
+    // Shifted, the flags of the bytes before p go and zeros come in past `fim`, ending the count.
+    if (p != fim && fim - legivel >= 16) return p + std::countr_one(iguais_em(fim - 16) >> static_cast<unsigned>(16 - (fim - p)));
 #endif
     while (p < fim && *p == byte) ++p;
     return p;
+}
+inline const char* fim_da_repeticao(const char* p, const char* fim, char byte) {
+    return fim_da_repeticao(p, p, fim, byte);
 }
 
 }  // namespace ponte::texto

@@ -107,7 +107,7 @@ TEST(Alocacao, LinhasInvalidasNaoAlocamDepoisDeAquecidas) {
     std::size_t antes = 0;
     laco::executar_laco(fonte, saida, [&](std::string_view comando, texto::Acumulador& resposta) {
         if (linhas++ == aquecimento) antes = alocacoes_feitas();
-        atendente.atender(comando, resposta);
+        atendente.atender(comando, resposta, protocolo::Quebras::nenhuma);
     });
     const std::size_t durante = alocacoes_feitas() - antes;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -142,6 +143,26 @@ TEST(Varredura, FimDaRepeticao) {
                       inicio + (depois == '[' ? texto.size() : comprimento))
                 << comprimento << " then " << depois;
             EXPECT_EQ(fim_da_repeticao(inicio, inicio + comprimento, '['), inicio + comprimento) << comprimento;
+        }
+    }
+}
+
+// Started inside a text, with the bytes before the start the same or not, and ended at every
+// place: the last block read back from the end counts neither what is before the start nor
+// what is past the end.
+TEST(Varredura, FimDaRepeticaoDentroDeUmTexto) {
+    for (const char antes : {'[', 'x'}) {
+        for (std::size_t inicio = 0; inicio <= 20; ++inicio) {
+            for (std::size_t comprimento = 0; comprimento <= 20; ++comprimento) {
+                const std::string texto = std::string(inicio, antes) + std::string(comprimento, '[') + "x[[[[[[[[[[[[[[[[[";
+                const char* legivel = texto.data();
+                const char* p = legivel + inicio;
+                for (std::size_t fim = inicio; fim <= texto.size(); ++fim) {
+                    const char* esperado = legivel + std::min(fim, inicio + comprimento);
+                    ASSERT_EQ(fim_da_repeticao(legivel, p, legivel + fim, '['), esperado)
+                        << antes << " " << inicio << " " << comprimento << " " << fim;
+                }
+            }
         }
     }
 }
