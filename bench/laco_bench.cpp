@@ -49,7 +49,7 @@ void linhas_invalidas(benchmark::State& estado) {
     std::string entrada;
     for (int i = 0; i < quantas; ++i) entrada += "{\"cmd\":\"ajuda\"}\n";
     laco::Atendente atendente(&versao_falsa);
-    const laco::Respondedor responder = [&atendente](std::string_view comando, texto::Acumulador& resposta) {
+    const auto responder = [&atendente](std::string_view comando, texto::Acumulador& resposta) {
         atendente.atender(comando, resposta, protocolo::Quebras::nenhuma);
     };
     for (auto _ : estado) {
