@@ -17,6 +17,8 @@ constexpr std::string_view nome_da_versao = "versao";
 // The same as JSON strings without escapes, which is how nearly every command writes them.
 constexpr std::string_view etiqueta_citada = R"("cmd")";
 constexpr std::string_view versao_citada = R"("versao")";
+// How nearly every command starts, up to its variant's name.
+constexpr std::string_view abertura_usual = R"({"cmd":")";
 constexpr std::string_view tipo_invalido = "invalid type: ";
 constexpr std::string_view esperava_comando = ", expected internally tagged enum Comando";
 constexpr std::string_view esperava_variante = ", expected variant identifier";
@@ -47,6 +49,28 @@ void anexar_inteiro(texto::Acumulador& destino, std::size_t valor) {
 // Whether the text goes into a JSON string as it is, and is ASCII (see Conteudo).
 bool ascii_sem_escapes(std::string_view texto) {
     return texto::ascii_sem_escapes_json(texto.data(), texto.data() + texto.size());
+}
+
+void anexar_variante_desconhecida(texto::Acumulador& diagnostico, std::string_view nome) {
+    constexpr std::string_view antes = "unknown variant `";
+    constexpr std::string_view depois = "`, expected `versao`";
+    char* p = diagnostico.abrir(antes.size() + nome.size() + depois.size());
+    diagnostico.avancar_ate(texto::copiar(texto::copiar(texto::copiar(p, antes), nome), depois));
+}
+
+// " at line L column C": L counts the line feeds before the failure point, C the bytes since
+// the last of them.
+void anexar_posicao(texto::Acumulador& diagnostico, texto::Posicao posicao) {
+    constexpr std::string_view linha = " at line ";
+    constexpr std::string_view coluna = " column ";
+    char* p = diagnostico.abrir(linha.size() + digitos_maximos + coluna.size() + digitos_maximos);
+    // Lines the loop serves hold no line feed: their suffix starts with one fixed piece.
+    if (posicao.linha == 1) {
+        p = texto::copiar(p, " at line 1 column ");
+    } else {
+        p = texto::copiar(escrever_inteiro(texto::copiar(p, linha), posicao.linha), coluna);
+    }
+    diagnostico.avancar_ate(escrever_inteiro(p, posicao.coluna));
 }
 
 // One decoding. Failures of the reader are its fixed syntax diagnostics; the failures about the
@@ -147,11 +171,7 @@ bool Leitura::ler_variante() {
         return falhar_com_o_escrito();
     }
     if (escalar.texto == nome_da_versao) return true;
-    constexpr std::string_view antes = "unknown variant `";
-    constexpr std::string_view depois = "`, expected `versao`";
-    char* p = diagnostico_.abrir(antes.size() + escalar.texto.size() + depois.size());
-    p = texto::copiar(texto::copiar(texto::copiar(p, antes), escalar.texto), depois);
-    diagnostico_.avancar_ate(p);
+    anexar_variante_desconhecida(diagnostico_, escalar.texto);
     simples_ = leitor_.string_ascii_simples() || ascii_sem_escapes(escalar.texto);
     return falhar_com_o_escrito();
 }
@@ -248,8 +268,7 @@ bool Leitura::ler_comando() {
     return true;
 }
 
-// " at line L column C": L counts the line feeds before the failure point, C the bytes since
-// the last of them.
+// The reader's message, unless the decoder wrote its own, then the position suffix.
 void Leitura::escrever_diagnostico(std::string_view texto, Quebras quebras) {
     if (!escrito_) {
         diagnostico_.anexar(leitor_.falha().mensagem);
@@ -259,18 +278,26 @@ void Leitura::escrever_diagnostico(std::string_view texto, Quebras quebras) {
         return;
     }
     assert(quebras == Quebras::possiveis || texto.find('\n') == std::string_view::npos);
-    const texto::Posicao posicao =
-        quebras == Quebras::nenhuma ? texto::Posicao{1, ponto_} : texto::posicao_do_fim(texto.substr(0, ponto_));
-    constexpr std::string_view linha = " at line ";
-    constexpr std::string_view coluna = " column ";
-    char* p = diagnostico_.abrir(linha.size() + digitos_maximos + coluna.size() + digitos_maximos);
-    // Lines the loop serves hold no line feed: their suffix starts with one fixed piece.
-    if (posicao.linha == 1) {
-        p = texto::copiar(p, " at line 1 column ");
-    } else {
-        p = texto::copiar(escrever_inteiro(texto::copiar(p, linha), posicao.linha), coluna);
-    }
-    diagnostico_.avancar_ate(escrever_inteiro(p, posicao.coluna));
+    anexar_posicao(diagnostico_, quebras == Quebras::nenhuma ? texto::Posicao{1, ponto_}
+                                                             : texto::posicao_do_fim(texto.substr(0, ponto_)));
+}
+
+// The command a host that speaks a newer protocol sends most: the usual object, with a variant
+// this bridge does not know. `{"cmd":"`, a short name of plain ASCII and its closing quote decide
+// the answer by themselves, since the reader fails right after that quote whatever follows: the
+// name, when the text starts so and the name is not the one known. Anything else, spaces or
+// escapes or a long or non-ASCII name included, goes to the reader.
+std::optional<std::string_view> variante_desconhecida_a_vista(std::string_view texto) {
+    if (!texto.starts_with(abertura_usual)) return std::nullopt;
+    const char* const nome = texto.data() + abertura_usual.size();
+    const char* const fim = texto.data() + texto.size();
+    const char* const ate = fim - nome > 16 ? nome + 16 : fim;
+    const char* p = nome;
+    while (p < ate && texto::classe_json(*p) == texto::ClasseJson::ascii) ++p;
+    if (p == fim || *p != '"') return std::nullopt;
+    const std::string_view variante(nome, static_cast<std::size_t>(p - nome));
+    if (variante == nome_da_versao) return std::nullopt;
+    return variante;
 }
 
 }  // namespace
@@ -279,6 +306,13 @@ void Leitura::escrever_diagnostico(std::string_view texto, Quebras quebras) {
 // few percent fewer instructions per short line).
 [[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto, Quebras quebras) {
     diagnostico_.esvaziar(capacidade_retida);
+    if (const std::optional<std::string_view> variante = variante_desconhecida_a_vista(texto)) {
+        anexar_variante_desconhecida(diagnostico_, *variante);
+        // The failure is right after the name's closing quote, on the text's first line.
+        anexar_posicao(diagnostico_, {1, abertura_usual.size() + variante->size() + 1});
+        diagnostico_simples_ = true;
+        return std::nullopt;
+    }
     if (rascunho_.capacity() > capacidade_retida) rascunho_ = std::string();
     Leitura leitura(texto, diagnostico_, rascunho_);
     if (leitura.ler_comando()) return Comando{Versao{}};

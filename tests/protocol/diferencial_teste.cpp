@@ -347,6 +347,40 @@ TEST(Diferencial, LinhasAleatoriasEMutadas) {
     EXPECT_EQ(comparacao.tipos.size(), 24U) << ausentes;
 }
 
+// The usual object with a variant this bridge does not know is answered without the reader; at
+// the edges of that shortcut (the name's length and bytes, what follows it, white space, the
+// known name and its near misses) every answer is still the reader's.
+TEST(Diferencial, VarianteDesconhecidaNaFormaUsual) {
+    Comparacao comparacao;
+    const std::vector<std::string> nomes = {"",
+                                            "a",
+                                            "ajuda",
+                                            "versao",
+                                            "versa",
+                                            "versao2",
+                                            "Versao",
+                                            "vers\\u0061o",
+                                            "versão",
+                                            std::string(15, 'a'),
+                                            std::string(16, 'a'),
+                                            std::string(17, 'a'),
+                                            std::string(40, 'a'),
+                                            "a\\\"b",
+                                            "a\\u0041",
+                                            "a\tb",
+                                            "a b",
+                                            "\x7f",
+                                            "ç",
+                                            std::string(15, 'a') + "ç"};
+    const std::vector<std::string> aberturas = {R"({"cmd":")", R"({"cmd": ")", R"({ "cmd":")", R"({"cmd" :")",
+                                                R"({"CMD":")", R"(["cmd":")"};
+    const std::vector<std::string> depois = {"\"}", "\"", "\" x", "\",\"cmd\":1}", "", "\"\n}", "\n\"}", "\"]"};
+    for (const std::string& abertura : aberturas)
+        for (const std::string& nome : nomes)
+            for (const std::string& fim : depois) comparacao.conferir(abertura + nome + fim);
+    EXPECT_EQ(comparacao.linhas, aberturas.size() * nomes.size() * depois.size());
+}
+
 // Long lines, with line feeds in their white space, so that the position of a failure is
 // counted over many words, and failures near the end of a long prefix.
 TEST(Diferencial, LinhasLongasComQuebras) {
