@@ -20,9 +20,11 @@ int main() {
         processo.estado.restaurar();
         return resposta;
     });
-    ponte::laco::executar_laco(entrada, saida, [&atendente](std::string_view comando, ponte::texto::Acumulador& resposta) {
+    // The loop's lines hold no line feed, which spares the decoder looking for one.
+    const auto responder = [&atendente](std::string_view comando, ponte::texto::Acumulador& resposta) {
         atendente.atender(comando, resposta, ponte::protocolo::Quebras::nenhuma);
-    });
+    };
+    ponte::laco::executar_laco(entrada, saida, responder);
     // However the loop ended, the host is told nothing more than the exit status 0.
     return 0;
 }

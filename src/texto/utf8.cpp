@@ -91,8 +91,8 @@ const unsigned char* fim_do_ascii(const unsigned char* legivel, const unsigned c
     // Long ASCII runs, the bulk of a long line, four blocks per test: their bytes ORed together
     // have a high bit exactly when one of them has.
     while (fim - p >= 64) {
-        const __m128i juntos = _mm_or_si128(_mm_or_si128(carregar(p), carregar(p + 16)),
-                                            _mm_or_si128(carregar(p + 32), carregar(p + 48)));
+        const __m128i juntos =
+            _mm_or_si128(_mm_or_si128(carregar(p), carregar(p + 16)), _mm_or_si128(carregar(p + 32), carregar(p + 48)));
         if (_mm_movemask_epi8(juntos) != 0) break;
         p += 64;
     }

@@ -18,8 +18,9 @@ bool utf8_valido_em_blocos(std::string_view bytes);
 // ASCII, settled with two words and no call.
 inline bool utf8_valido(std::string_view bytes) {
     constexpr std::uint64_t altos = 0x8080808080808080ULL;
-    if (bytes.size() <= 16 &&
-        detalhe::marcas_em_texto_curto(bytes.data(), bytes.size(), [](std::uint64_t palavra) { return palavra & altos; }) == 0)
+    if (bytes.size() <= 16 && detalhe::marcas_em_texto_curto(bytes.data(), bytes.size(), [](std::uint64_t palavra) {
+                                  return palavra & altos;
+                              }) == 0)
         return true;
     return detalhe::utf8_valido_em_blocos(bytes);
 }

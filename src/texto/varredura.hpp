@@ -205,7 +205,8 @@ inline const char* fim_da_repeticao(const char* legivel, const char* p, const ch
         p += 16;
     }
     // Shifted, the flags of the bytes before p go and zeros come in past `fim`, ending the count.
-    if (p != fim && fim - legivel >= 16) return p + std::countr_one(iguais_em(fim - 16) >> static_cast<unsigned>(16 - (fim - p)));
+    if (p != fim && fim - legivel >= 16)
+        return p + std::countr_one(iguais_em(fim - 16) >> static_cast<unsigned>(16 - (fim - p)));
 #endif
     while (p < fim && *p == byte) ++p;
     return p;

@@ -372,8 +372,8 @@ TEST(Diferencial, VarianteDesconhecidaNaFormaUsual) {
                                             "\x7f",
                                             "ç",
                                             std::string(15, 'a') + "ç"};
-    const std::vector<std::string> aberturas = {R"({"cmd":")", R"({"cmd": ")", R"({ "cmd":")", R"({"cmd" :")",
-                                                R"({"CMD":")", R"(["cmd":")"};
+    const std::vector<std::string> aberturas = {R"({"cmd":")",  R"({"cmd": ")", R"({ "cmd":")",
+                                                R"({"cmd" :")", R"({"CMD":")",  R"(["cmd":")"};
     const std::vector<std::string> depois = {"\"}", "\"", "\" x", "\",\"cmd\":1}", "", "\"\n}", "\n\"}", "\"]"};
     for (const std::string& abertura : aberturas)
         for (const std::string& nome : nomes)

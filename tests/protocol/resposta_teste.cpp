@@ -42,7 +42,8 @@ TEST(Resposta, ComandoInvalidoAnexadoComoOCodificado) {
     const std::string longo(300, 'x');
     for (const std::string_view diagnostico :
          {std::string_view(), std::string_view("d"),
-          std::string_view("unknown variant `ajuda`, expected `versao` at line 1 column 14"), std::string_view(longo)}) {
+          std::string_view("unknown variant `ajuda`, expected `versao` at line 1 column 14"),
+          std::string_view(longo)}) {
         for (const Conteudo conteudo : {Conteudo::qualquer, Conteudo::ascii_sem_escapes}) {
             texto::Acumulador saida;
             saida.anexar("antes\n");

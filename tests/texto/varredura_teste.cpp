@@ -100,7 +100,8 @@ TEST(Varredura, TextoCurtoAsciiSemEscapes) {
                     std::string texto = limpo;
                     texto[posicao] = static_cast<char>(valor);
                     const char* fim = texto.data() + tamanho;
-                    ASSERT_EQ(ascii_sem_escapes_json(texto.data(), fim), primeiro_especial_byte_a_byte<true>(texto.data(), fim) == fim)
+                    ASSERT_EQ(ascii_sem_escapes_json(texto.data(), fim),
+                              primeiro_especial_byte_a_byte<true>(texto.data(), fim) == fim)
                         << "filler " << int{enchimento} << ", byte " << valor << " at " << posicao << " of " << tamanho;
                 }
             }
@@ -112,8 +113,8 @@ TEST(Varredura, ClassesJson) {
     for (int valor = 0; valor < 256; ++valor) {
         const char c = static_cast<char>(valor);
         const ClasseJson esperada = primeiro_especial_byte_a_byte<false>(&c, &c + 1) == &c ? ClasseJson::especial
-                                    : valor >= 0x80                                         ? ClasseJson::nao_ascii
-                                                                                            : ClasseJson::ascii;
+                                    : valor >= 0x80                                        ? ClasseJson::nao_ascii
+                                                                                           : ClasseJson::ascii;
         EXPECT_EQ(classe_json(c), esperada) << valor;
     }
 }
@@ -154,7 +155,8 @@ TEST(Varredura, FimDaRepeticaoDentroDeUmTexto) {
     for (const char antes : {'[', 'x'}) {
         for (std::size_t inicio = 0; inicio <= 20; ++inicio) {
             for (std::size_t comprimento = 0; comprimento <= 20; ++comprimento) {
-                const std::string texto = std::string(inicio, antes) + std::string(comprimento, '[') + "x[[[[[[[[[[[[[[[[[";
+                const std::string texto =
+                    std::string(inicio, antes) + std::string(comprimento, '[') + "x[[[[[[[[[[[[[[[[[";
                 const char* legivel = texto.data();
                 const char* p = legivel + inicio;
                 for (std::size_t fim = inicio; fim <= texto.size(); ++fim) {
