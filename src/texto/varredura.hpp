@@ -73,7 +73,7 @@ const char* primeiro_especial_byte_a_byte(const char* p, const char* fim) {
 // Working on local pointers also keeps the compiler from storing a cursor back to memory on
 // every byte, as `char` aliasing forces.
 template <bool nao_ascii>
-const char* primeiro_especial_em_palavras(const char* legivel, const char* p, const char* fim) {
+const char* primeiro_especial_em_palavras([[maybe_unused]] const char* legivel, const char* p, const char* fim) {
     if constexpr (std::endian::native == std::endian::little) {
         std::uint64_t palavra = 0;
         while (fim - p >= 8) {
@@ -186,8 +186,8 @@ inline const char* primeira_quebra(const char* p, const char* fim) {
 // The first byte in [p, fim) that is not `byte`; `fim` when there is none. The reader measures
 // runs of brackets with it, the shape of deeply nested arrays, sixteen bytes at a time where
 // SSE2 is there, the last block read back from `fim` over bytes from `legivel` (at most p) on,
-// as the scans above do.
-inline const char* fim_da_repeticao(const char* legivel, const char* p, const char* fim, char byte) {
+// as the scans above do; elsewhere byte by byte, `legivel` unused.
+inline const char* fim_da_repeticao([[maybe_unused]] const char* legivel, const char* p, const char* fim, char byte) {
 #if defined(__SSE2__)
     const __m128i repetido = _mm_set1_epi8(byte);
     const auto comparados = [repetido](const char* em) {
