@@ -49,8 +49,8 @@ void linhas_invalidas(benchmark::State& estado) {
     std::string entrada;
     for (int i = 0; i < quantas; ++i) entrada += "{\"cmd\":\"ajuda\"}\n";
     laco::Atendente atendente(&versao_falsa);
-    const laco::Respondedor responder = [&atendente](std::string_view comando, std::string& resposta) {
-        atendente.atender(comando, resposta);
+    const auto responder = [&atendente](std::string_view comando, texto::Acumulador& resposta) {
+        atendente.atender(comando, resposta, protocolo::Quebras::nenhuma);
     };
     for (auto _ : estado) {
         FonteDeTexto fonte(entrada);

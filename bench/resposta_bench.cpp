@@ -21,11 +21,11 @@ protocolo::Resposta versao_falsa() { return protocolo::Resposta::sucesso("ACBrLi
 
 // The invalid-command answer written straight into a reused buffer, as the loop does.
 void anexar_comando_invalido(benchmark::State& estado, std::string_view diagnostico) {
-    std::string linha;
+    texto::Acumulador linha;
     for (auto _ : estado) {
-        linha.clear();
+        linha.limpar();
         protocolo::anexar_resposta_comando_invalido(linha, diagnostico);
-        benchmark::DoNotOptimize(linha.data());
+        benchmark::DoNotOptimize(linha.texto().data());
     }
 }
 
@@ -33,11 +33,11 @@ void anexar_comando_invalido(benchmark::State& estado, std::string_view diagnost
 // the loop for invalid commands and, with the query stubbed, for valid ones.
 void atender(benchmark::State& estado, std::string_view comando) {
     laco::Atendente atendente(&versao_falsa);
-    std::string linha;
+    texto::Acumulador linha;
     for (auto _ : estado) {
-        linha.clear();
+        linha.limpar();
         atendente.atender(comando, linha);
-        benchmark::DoNotOptimize(linha.data());
+        benchmark::DoNotOptimize(linha.texto().data());
     }
 }
 

@@ -31,10 +31,12 @@ std::string resposta_de_referencia(std::string_view linha) {
     return texto ? *texto : std::string(referencia::resposta_de_reserva);
 }
 
-void conferir(laco::Atendente& atendente, std::string& resposta, std::string_view linha) {
-    resposta.clear();
-    atendente.atender(linha, resposta);
-    exigir(resposta == resposta_de_referencia(linha));
+void conferir(laco::Atendente& atendente, texto::Acumulador& resposta, std::string_view linha) {
+    resposta.limpar();
+    // As the loop calls it for a line, which holds no line feed.
+    const bool uma_linha = linha.find('\n') == std::string_view::npos;
+    atendente.atender(linha, resposta, uma_linha ? protocolo::Quebras::nenhuma : protocolo::Quebras::possiveis);
+    exigir(resposta.texto() == resposta_de_referencia(linha));
 }
 
 }  // namespace
@@ -42,7 +44,7 @@ void conferir(laco::Atendente& atendente, std::string& resposta, std::string_vie
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tamanho) {
     const std::string_view texto(reinterpret_cast<const char*>(dados), tamanho);
     laco::Atendente atendente(&versao_fixa);
-    std::string resposta;
+    texto::Acumulador resposta;
     conferir(atendente, resposta, texto);
     for (std::size_t inicio = 0; inicio < texto.size();) {
         const std::size_t fim = std::min(texto.find('\n', inicio), texto.size());

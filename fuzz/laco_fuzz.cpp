@@ -184,10 +184,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
     FonteFatiada fonte(fluxo, fatias, falha);
     SaidaRegistrada saida(vez_que_falha, resultado);
     std::size_t chamadas = 0;
-    laco::executar_laco(fonte, saida, [&](std::string_view comando, std::string& resposta) {
+    laco::executar_laco(fonte, saida, [&](std::string_view comando, texto::Acumulador& resposta) {
         ++chamadas;
-        exigir(resposta.empty());
-        resposta = em_hex(comando);
+        exigir(resposta.vazio());
+        resposta.anexar(em_hex(comando));
     });
     exigir(saida.escritas == esperadas);
     exigir(chamadas == esperadas.size());

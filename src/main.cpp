@@ -5,8 +5,8 @@
 #include "laco/descritor_de_entrada.hpp"
 #include "laco/descritor_de_saida.hpp"
 #include "laco/laco.hpp"
+#include "texto/acumulador.hpp"
 
-#include <string>
 #include <string_view>
 
 int main() {
@@ -20,9 +20,11 @@ int main() {
         processo.estado.restaurar();
         return resposta;
     });
-    ponte::laco::executar_laco(entrada, saida, [&atendente](std::string_view comando, std::string& resposta) {
-        atendente.atender(comando, resposta);
-    });
+    // The loop's lines hold no line feed, which spares the decoder looking for one.
+    const auto responder = [&atendente](std::string_view comando, ponte::texto::Acumulador& resposta) {
+        atendente.atender(comando, resposta, ponte::protocolo::Quebras::nenhuma);
+    };
+    ponte::laco::executar_laco(entrada, saida, responder);
     // However the loop ended, the host is told nothing more than the exit status 0.
     return 0;
 }

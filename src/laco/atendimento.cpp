@@ -19,14 +19,17 @@ protocolo::Resposta despachar(const protocolo::Comando& comando, const ConsultaD
 
 }  // namespace
 
-void Atendente::atender(std::string_view comando, std::string& resposta) {
-    const std::optional<protocolo::Comando> decodificado = decodificador_.decodificar(comando);
+void Atendente::atender(std::string_view comando, texto::Acumulador& resposta, protocolo::Quebras quebras) {
+    const std::optional<protocolo::Comando> decodificado = decodificador_.decodificar(comando, quebras);
     if (!decodificado) {
-        protocolo::anexar_resposta_comando_invalido(resposta, decodificador_.diagnostico());
+        protocolo::anexar_resposta_comando_invalido(resposta, decodificador_.diagnostico(),
+                                                    decodificador_.diagnostico_simples()
+                                                        ? protocolo::Conteudo::ascii_sem_escapes
+                                                        : protocolo::Conteudo::qualquer);
         return;
     }
     if (!protocolo::anexar_resposta(resposta, despachar(*decodificado, versao_)))
-        resposta += protocolo::resposta_de_reserva;
+        resposta.anexar(protocolo::resposta_de_reserva);
 }
 
 }  // namespace ponte::laco

@@ -2,9 +2,9 @@
 
 #include "protocol/comando.hpp"
 #include "protocol/resposta.hpp"
+#include "texto/acumulador.hpp"
 
 #include <functional>
-#include <string>
 #include <string_view>
 #include <utility>
 
@@ -21,8 +21,9 @@ public:
 
     // Appends the response line (no line feed) for one command text to `resposta`: the version
     // query's answer when the text decodes, else the invalid-command response; the fixed fallback
-    // if encoding fails.
-    void atender(std::string_view comando, std::string& resposta);
+    // if encoding fails. `quebras`: whether the text may hold line feeds (see Decodificador).
+    void atender(std::string_view comando, texto::Acumulador& resposta,
+                 protocolo::Quebras quebras = protocolo::Quebras::possiveis);
 
 private:
     ConsultaDeVersao versao_;

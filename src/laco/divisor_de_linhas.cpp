@@ -28,22 +28,20 @@ void DivisorDeLinhas::redimensionar(std::size_t capacidade) {
     capacidade_ = capacidade;
 }
 
-std::optional<std::string_view> DivisorDeLinhas::proxima() {
+// No line feed among the bytes read: read until one comes, or the input ends. Once it has ended
+// nothing is read again (varrido_ == fim_ from then on, so proxima() always comes here).
+std::optional<std::string_view> DivisorDeLinhas::proxima_lendo() {
     if (esgotada_) return std::nullopt;
     for (;;) {
-        const char* dados = buffer_.get();
-        if (const void* lf = std::memchr(dados + varrido_, '\n', fim_ - varrido_)) {
-            const auto posicao = static_cast<std::size_t>(static_cast<const char*>(lf) - dados);
-            std::string_view linha(dados + inicio_, posicao - inicio_);
-            if (!linha.empty() && linha.back() == '\r') linha.remove_suffix(1);
-            inicio_ = varrido_ = posicao + 1;
-            return linha;
-        }
         varrido_ = fim_;
         abrir_espaco();
         const Leitura leitura = fonte_.ler(std::span<char>(buffer_.get() + fim_, capacidade_ - fim_));
         switch (leitura.estado) {
-        case EstadoDaLeitura::dados: fim_ += leitura.bytes; break;
+        case EstadoDaLeitura::dados:
+            fim_ += leitura.bytes;
+            if (const char* lf = texto::primeira_quebra(buffer_.get() + varrido_, buffer_.get() + fim_))
+                return servir(lf);
+            break;
         case EstadoDaLeitura::fim:
             esgotada_ = true;
             if (fim_ == inicio_) return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "laco/fonte.hpp"
+#include "texto/varredura.hpp"
 
 #include <cstddef>
 #include <memory>
@@ -21,10 +22,23 @@ public:
     explicit DivisorDeLinhas(FonteDeBytes& fonte, std::size_t bloco = bloco_padrao);
 
     // The next line without its end, valid until the next call; nullopt once the input is over
-    // (end, or a failure, which drops the bytes of an unfinished line).
-    std::optional<std::string_view> proxima();
+    // (end, or a failure, which drops the bytes of an unfinished line). Inline for the usual
+    // case, a line whose end was read already.
+    std::optional<std::string_view> proxima() {
+        const char* const dados = buffer_.get();
+        if (const char* lf = texto::primeira_quebra(dados + varrido_, dados + fim_)) return servir(lf);
+        return proxima_lendo();
+    }
 
 private:
+    std::optional<std::string_view> proxima_lendo();
+    std::string_view servir(const char* lf) {
+        const auto posicao = static_cast<std::size_t>(lf - buffer_.get());
+        std::string_view linha(buffer_.get() + inicio_, posicao - inicio_);
+        if (!linha.empty() && linha.back() == '\r') linha.remove_suffix(1);
+        inicio_ = varrido_ = posicao + 1;
+        return linha;
+    }
     void abrir_espaco();
     void redimensionar(std::size_t capacidade);
 

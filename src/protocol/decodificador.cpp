@@ -2,8 +2,10 @@
 #include "protocol/leitor_json.hpp"
 #include "protocol/notacao.hpp"
 #include "texto/posicao.hpp"
+#include "texto/varredura.hpp"
 
 #include <array>
+#include <cassert>
 #include <charconv>
 #include <string>
 
@@ -12,6 +14,11 @@ namespace {
 
 constexpr std::string_view nome_da_etiqueta = "cmd";
 constexpr std::string_view nome_da_versao = "versao";
+// The same as JSON strings without escapes, which is how nearly every command writes them.
+constexpr std::string_view etiqueta_citada = R"("cmd")";
+constexpr std::string_view versao_citada = R"("versao")";
+// How nearly every command starts, up to its variant's name.
+constexpr std::string_view abertura_usual = R"({"cmd":")";
 constexpr std::string_view tipo_invalido = "invalid type: ";
 constexpr std::string_view esperava_comando = ", expected internally tagged enum Comando";
 constexpr std::string_view esperava_variante = ", expected variant identifier";
@@ -27,23 +34,60 @@ struct Escalar {
     Numero numero;
 };
 
-void anexar_inteiro(std::string& destino, std::size_t valor) {
-    std::array<char, 24> digitos;  // left unset: to_chars fills it
-    auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), valor).ptr;
-    destino.append(digitos.data(), fim);
+constexpr std::size_t digitos_maximos = 20;  // of 2^64 - 1
+
+// Writes the decimal digits of `valor` at `destino`, which has room for digitos_maximos; gives
+// their end.
+char* escrever_inteiro(char* destino, std::size_t valor) {
+    return std::to_chars(destino, destino + digitos_maximos, valor).ptr;
+}
+
+void anexar_inteiro(texto::Acumulador& destino, std::size_t valor) {
+    destino.avancar_ate(escrever_inteiro(destino.abrir(digitos_maximos), valor));
+}
+
+// Whether the text goes into a JSON string as it is, and is ASCII (see Conteudo).
+bool ascii_sem_escapes(std::string_view texto) {
+    return texto::ascii_sem_escapes_json(texto.data(), texto.data() + texto.size());
+}
+
+void anexar_variante_desconhecida(texto::Acumulador& diagnostico, std::string_view nome) {
+    constexpr std::string_view antes = "unknown variant `";
+    constexpr std::string_view depois = "`, expected `versao`";
+    char* p = diagnostico.abrir(antes.size() + nome.size() + depois.size());
+    diagnostico.avancar_ate(texto::copiar(texto::copiar(texto::copiar(p, antes), nome), depois));
+}
+
+// " at line L column C": L counts the line feeds before the failure point, C the bytes since
+// the last of them.
+void anexar_posicao(texto::Acumulador& diagnostico, texto::Posicao posicao) {
+    constexpr std::string_view linha = " at line ";
+    constexpr std::string_view coluna = " column ";
+    char* p = diagnostico.abrir(linha.size() + digitos_maximos + coluna.size() + digitos_maximos);
+    // Lines the loop serves hold no line feed: their suffix starts with one fixed piece.
+    if (posicao.linha == 1) {
+        p = texto::copiar(p, " at line 1 column ");
+    } else {
+        p = texto::copiar(escrever_inteiro(texto::copiar(p, linha), posicao.linha), coluna);
+    }
+    diagnostico.avancar_ate(escrever_inteiro(p, posicao.coluna));
 }
 
 // One decoding. Failures of the reader are its fixed syntax diagnostics; the failures about the
 // command's content are written into the diagnostic buffer, empty until then, as they are found.
 class Leitura {
 public:
-    Leitura(std::string_view texto, std::string& diagnostico, std::string& rascunho)
+    Leitura(std::string_view texto, texto::Acumulador& diagnostico, std::string& rascunho)
         : leitor_(texto), diagnostico_(diagnostico), rascunho_(rascunho) {}
 
     bool ler_comando();
 
     // After a failure: the diagnostic, position suffix included, in the buffer.
-    void escrever_diagnostico(std::string_view texto);
+    void escrever_diagnostico(std::string_view texto, Quebras quebras);
+
+    // Whether the diagnostic is ASCII with nothing to escape in JSON: false once a text taken
+    // from the command that is not so has gone into it.
+    bool diagnostico_simples() const { return simples_; }
 
 private:
     bool ler_escalar(int c, Escalar& escalar);
@@ -61,13 +105,14 @@ private:
         return false;
     }
     bool falhar_com(std::string_view mensagem) {
-        diagnostico_ += mensagem;
+        diagnostico_.anexar(mensagem);
         return falhar_com_o_escrito();
     }
 
     LeitorJson leitor_;
-    std::string& diagnostico_;
+    texto::Acumulador& diagnostico_;
     std::string& rascunho_;
+    bool simples_ = true;
     bool escrito_ = false;  // the failure is the decoder's own, in the buffer
     bool com_posicao_ = true;
     std::size_t ponto_ = 0;
@@ -95,12 +140,13 @@ bool Leitura::ler_escalar(int c, Escalar& escalar) {
 void Leitura::anexar_descricao(const Escalar& escalar) {
     switch (escalar.tipo) {
     case Escalar::Tipo::string:
-        diagnostico_ += "string ";
+        diagnostico_.anexar("string ");
         anexar_notacao_citada(diagnostico_, escalar.texto);
+        simples_ = false;  // the notation is between double quotes
         break;
-    case Escalar::Tipo::verdadeiro: diagnostico_ += "boolean `true`"; break;
-    case Escalar::Tipo::falso: diagnostico_ += "boolean `false`"; break;
-    case Escalar::Tipo::nulo: diagnostico_ += "null"; break;
+    case Escalar::Tipo::verdadeiro: diagnostico_.anexar("boolean `true`"); break;
+    case Escalar::Tipo::falso: diagnostico_.anexar("boolean `false`"); break;
+    case Escalar::Tipo::nulo: diagnostico_.anexar("null"); break;
     case Escalar::Tipo::numero: anexar_descricao_do_numero(diagnostico_, escalar.numero); break;
     }
 }
@@ -110,19 +156,23 @@ bool Leitura::ler_variante() {
     const int c = leitor_.proximo_apos_espacos();
     // Arrays and objects are refused before their bracket is read.
     if (c == '[' || c == '{') {
-        diagnostico_.append(tipo_invalido).append(c == '[' ? "sequence" : "map").append(esperava_variante);
+        diagnostico_.anexar(tipo_invalido);
+        diagnostico_.anexar(c == '[' ? "sequence" : "map");
+        diagnostico_.anexar(esperava_variante);
         return falhar_com_o_escrito();
     }
+    if (leitor_.consumir_se(versao_citada)) return true;
     Escalar escalar;
     if (!ler_escalar(c, escalar)) return false;
     if (escalar.tipo != Escalar::Tipo::string) {
-        diagnostico_ += tipo_invalido;
+        diagnostico_.anexar(tipo_invalido);
         anexar_descricao(escalar);
-        diagnostico_ += esperava_variante;
+        diagnostico_.anexar(esperava_variante);
         return falhar_com_o_escrito();
     }
     if (escalar.texto == nome_da_versao) return true;
-    diagnostico_.append("unknown variant `").append(escalar.texto).append("`, expected `versao`");
+    anexar_variante_desconhecida(diagnostico_, escalar.texto);
+    simples_ = leitor_.string_ascii_simples() || ascii_sem_escapes(escalar.texto);
     return falhar_com_o_escrito();
 }
 
@@ -134,8 +184,8 @@ bool Leitura::ler_forma_de_objeto() {
     if (c != '}') {
         for (;;) {
             if (c != '"') return leitor_.falhar_no_proximo(diagnostico::chave_nao_e_string);
-            std::string_view nome;
-            if (!leitor_.ler_string(nome, rascunho_)) return false;
+            std::string_view nome = nome_da_etiqueta;
+            if (!leitor_.consumir_se(etiqueta_citada) && !leitor_.ler_string(nome, rascunho_)) return false;
             const bool e_etiqueta = nome == nome_da_etiqueta;
             if (e_etiqueta && etiqueta_vista) {
                 leitor_.proximo_apos_espacos();
@@ -190,9 +240,9 @@ bool Leitura::ler_forma_de_lista() {
     }
     leitor_.consumir();
     if (a_mais == 0) return true;
-    diagnostico_ += "invalid length ";
+    diagnostico_.anexar("invalid length ");
     anexar_inteiro(diagnostico_, a_mais);
-    diagnostico_ += ", expected 0 elements in sequence";
+    diagnostico_.anexar(", expected 0 elements in sequence");
     return falhar_com_o_escrito(false);
 }
 
@@ -208,9 +258,9 @@ bool Leitura::ler_comando() {
     } else {
         Escalar escalar;
         if (!ler_escalar(c, escalar)) return false;
-        diagnostico_ += tipo_invalido;
+        diagnostico_.anexar(tipo_invalido);
         anexar_descricao(escalar);
-        diagnostico_ += esperava_comando;
+        diagnostico_.anexar(esperava_comando);
         return falhar_com_o_escrito();
     }
     if (!lido) return false;
@@ -218,38 +268,56 @@ bool Leitura::ler_comando() {
     return true;
 }
 
-// " at line L column C": L counts the line feeds before the failure point, C the bytes since
-// the last of them.
-void Leitura::escrever_diagnostico(std::string_view texto) {
+// The reader's message, unless the decoder wrote its own, then the position suffix.
+void Leitura::escrever_diagnostico(std::string_view texto, Quebras quebras) {
     if (!escrito_) {
-        diagnostico_ += leitor_.falha().mensagem;
+        diagnostico_.anexar(leitor_.falha().mensagem);
+        simples_ = ascii_sem_escapes(leitor_.falha().mensagem);
         ponto_ = leitor_.falha().ponto;
     } else if (!com_posicao_) {
         return;
     }
-    const texto::Posicao posicao = texto::posicao_do_fim(texto.substr(0, ponto_));
-    // Lines the loop serves hold no line feed: their suffix starts with one append.
-    if (posicao.linha == 1) {
-        diagnostico_ += " at line 1 column ";
-    } else {
-        diagnostico_ += " at line ";
-        anexar_inteiro(diagnostico_, posicao.linha);
-        diagnostico_ += " column ";
-    }
-    anexar_inteiro(diagnostico_, posicao.coluna);
+    assert(quebras == Quebras::possiveis || texto.find('\n') == std::string_view::npos);
+    anexar_posicao(diagnostico_, quebras == Quebras::nenhuma ? texto::Posicao{1, ponto_}
+                                                             : texto::posicao_do_fim(texto.substr(0, ponto_)));
+}
+
+// The command a host that speaks a newer protocol sends most: the usual object, with a variant
+// this bridge does not know. `{"cmd":"`, a short name of plain ASCII and its closing quote decide
+// the answer by themselves, since the reader fails right after that quote whatever follows: the
+// name, when the text starts so and the name is not the one known. Anything else, spaces or
+// escapes or a long or non-ASCII name included, goes to the reader.
+std::optional<std::string_view> variante_desconhecida_a_vista(std::string_view texto) {
+    if (!texto.starts_with(abertura_usual)) return std::nullopt;
+    const char* const nome = texto.data() + abertura_usual.size();
+    const char* const fim = texto.data() + texto.size();
+    const char* const ate = fim - nome > 16 ? nome + 16 : fim;
+    const char* p = nome;
+    while (p < ate && texto::classe_json(*p) == texto::ClasseJson::ascii) ++p;
+    if (p == fim || *p != '"') return std::nullopt;
+    const std::string_view variante(nome, static_cast<std::size_t>(p - nome));
+    if (variante == nome_da_versao) return std::nullopt;
+    return variante;
 }
 
 }  // namespace
 
 // flatten: the reading and writing helpers of this file are inlined into one body (measured: a
 // few percent fewer instructions per short line).
-[[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto) {
-    if (diagnostico_.capacity() > capacidade_retida) diagnostico_ = std::string();
+[[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto, Quebras quebras) {
+    diagnostico_.esvaziar(capacidade_retida);
+    if (const std::optional<std::string_view> variante = variante_desconhecida_a_vista(texto)) {
+        anexar_variante_desconhecida(diagnostico_, *variante);
+        // The failure is right after the name's closing quote, on the text's first line.
+        anexar_posicao(diagnostico_, {1, abertura_usual.size() + variante->size() + 1});
+        diagnostico_simples_ = true;
+        return std::nullopt;
+    }
     if (rascunho_.capacity() > capacidade_retida) rascunho_ = std::string();
-    diagnostico_.clear();
     Leitura leitura(texto, diagnostico_, rascunho_);
     if (leitura.ler_comando()) return Comando{Versao{}};
-    leitura.escrever_diagnostico(texto);
+    leitura.escrever_diagnostico(texto, quebras);
+    diagnostico_simples_ = leitura.diagnostico_simples();
     return std::nullopt;
 }
 

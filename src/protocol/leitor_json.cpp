@@ -13,6 +13,9 @@ namespace {
 
 constexpr bool e_digito(char c) { return c >= '0' && c <= '9'; }
 
+// Whether a number goes on with this byte after its first digit.
+constexpr bool continua_numero(char c) { return e_digito(c) || c == '.' || c == 'e' || c == 'E'; }
+
 // The letters after a backslash that stand for one character, \u aside.
 constexpr bool e_escape_simples(char c) {
     return c == '"' || c == '\\' || c == '/' || c == 'b' || c == 'f' || c == 'n' || c == 'r' || c == 't';
@@ -32,19 +35,6 @@ constexpr std::array<signed char, 256> valores_hexadecimais = [] {
 }();
 
 int valor_hexadecimal(char c) { return valores_hexadecimais[static_cast<unsigned char>(c)]; }
-
-// Names and variants are short: their closing quote usually comes within a few bytes, found one
-// by one before a block scan would pay for itself; a longer string goes on with the block scan.
-const char* primeiro_especial_de_nome(const char* p, const char* fim) {
-    const char* const ate = fim - p > 16 ? p + 16 : fim;
-    for (; p < ate; ++p) {
-        const auto byte = static_cast<unsigned char>(*p);
-        if (byte <= '"' || byte == '\\') {
-            if (byte < 0x20U || byte == '"' || byte == '\\') return p;
-        }
-    }
-    return p == fim ? p : texto::primeiro_especial_json(p, fim);
-}
 
 constexpr bool e_substituto_inicial(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool e_substituto_final(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -92,10 +82,13 @@ bool LeitorJson::falhar_aqui(std::string_view mensagem) {
     return false;
 }
 
-bool LeitorJson::ler_string(std::string_view& conteudo, std::string& rascunho) {
-    ++p_;  // the opening quote
-    const char* const inicio = p_;
-    p_ = primeiro_especial_de_nome(p_, fim_);
+// The string at `inicio` that the inline scan did not settle: plain ASCII up to p, then a byte
+// from 0x80 up, a special byte, or the sixteenth.
+bool LeitorJson::ler_resto_da_string(const char* inicio, const char* p, std::string_view& conteudo,
+                                     std::string& rascunho) {
+    if (p < fim_ && texto::classe_json(*p) != texto::ClasseJson::especial)
+        p = texto::primeiro_especial_json(inicio_, p, fim_);
+    p_ = p;
     // Usually the string ends at the first special byte: its text is the line's own bytes.
     if (p_ < fim_ && *p_ == '"') {
         conteudo = std::string_view(inicio, static_cast<std::size_t>(p_ - inicio));
@@ -117,7 +110,7 @@ bool LeitorJson::ler_string(std::string_view& conteudo, std::string& rascunho) {
         default: return falhar_no_proximo(diagnostico::caractere_de_controle);
         }
         const char* trecho = p_;
-        p_ = texto::primeiro_especial_json(p_, fim_);
+        p_ = texto::primeiro_especial_json(inicio_, p_, fim_);
         rascunho.append(trecho, p_);
     }
 }
@@ -127,7 +120,7 @@ bool LeitorJson::ler_string(std::string_view& conteudo, std::string& rascunho) {
 [[gnu::flatten]] bool LeitorJson::saltar_string() {
     const char* p = p_ + 1;  // local: `char` reads may alias the members, see texto/varredura.hpp
     for (;;) {
-        p = texto::primeiro_especial_json(p, fim_);
+        p = texto::primeiro_especial_json(inicio_, p, fim_);
         if (p == fim_) return falhar_no_fim(diagnostico::fim_em_string);
         switch (*p) {
         case '"': p_ = p + 1; return true;
@@ -259,7 +252,7 @@ constexpr std::int64_t maior_expoente_sem_transbordo = 288;
 
 }  // namespace
 
-bool LeitorJson::ler_numero(Numero& numero, bool com_valor) {
+bool LeitorJson::ler_numero_por_extenso(Numero& numero, bool com_valor) {
     bool negativo = *p_ == '-';
     if (negativo) ++p_;
     if (p_ == fim_) return falhar_no_fim(diagnostico::fim_em_valor);
@@ -464,7 +457,7 @@ private:
             // The whole run of brackets, as far as the limit allows: the bracket past it fails.
             const int cabem = limite - abertos.quantos();
             const char* const ate = fim - p > cabem ? p + cabem + 1 : fim;
-            const char* const depois = texto::fim_da_repeticao(p, ate, '[');
+            const char* const depois = texto::fim_da_repeticao(inicio_, p, ate, '[');
             const auto seguidos = static_cast<int>(depois - p);
             if (seguidos > cabem) {
                 p += cabem;
@@ -504,9 +497,16 @@ private:
         default: {
             if (c != '-' && !e_digito(static_cast<char>(c)))
                 return falhar(&LeitorJson::falhar_no_proximo, diagnostico::esperava_valor);
+            // A one-digit number, the usual element of a short command, is stepped over as it is;
+            // any other is read in full (not through the short path for integers, which would
+            // only read the long ones of a long line twice).
+            if (c != '-' && (fim - p < 2 || !continua_numero(p[1]))) {
+                ++p;
+                break;
+            }
             Numero descartado;
             p_ = p;
-            if (!ler_numero(descartado, false)) return false;
+            if (!ler_numero_por_extenso(descartado, false)) return false;
             p = p_;
             break;
         }
@@ -524,7 +524,7 @@ private:
                     // A run of closing brackets closes as many of the innermost arrays.
                     const int arrays = abertos.no_trecho_interno();
                     const char* const ate = fim - p > arrays ? p + arrays : fim;
-                    const char* const depois = texto::fim_da_repeticao(p, ate, ']');
+                    const char* const depois = texto::fim_da_repeticao(inicio_, p, ate, ']');
                     abertos.fechar(static_cast<int>(depois - p));
                     p = depois;
                     continue;

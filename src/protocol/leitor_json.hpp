@@ -1,9 +1,11 @@
 #pragma once
 
 #include "protocol/numero.hpp"
+#include "texto/varredura.hpp"
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -91,13 +93,38 @@ public:
         return p_ < fim_ ? static_cast<unsigned char>(*p_) : -1;
     }
     void consumir() { ++p_; }
+    // Consumes `bytes` if the text goes on with exactly them: the usual member name and variant,
+    // quotes included, are settled with one comparison of a few bytes.
+    bool consumir_se(std::string_view bytes) {
+        if (static_cast<std::size_t>(fim_ - p_) < bytes.size() || std::memcmp(p_, bytes.data(), bytes.size()) != 0)
+            return false;
+        p_ += bytes.size();
+        return true;
+    }
 
     // At the opening quote: the string's text, unescaped, in `conteudo`. The view points into the
     // line when the string holds no escape, else into `rascunho`, whose contents are replaced.
-    bool ler_string(std::string_view& conteudo, std::string& rascunho);
+    bool ler_string(std::string_view& conteudo, std::string& rascunho) {
+        // Names and variants are short: their first sixteen bytes are classed one by one, here,
+        // which settles the usual one, plain ASCII, before a block scan would pay for itself.
+        const char* const inicio = p_ + 1;
+        const char* p = inicio;  // local: `char` reads may alias the members
+        const char* const ate = fim_ - p > 16 ? p + 16 : fim_;
+        while (p < ate && texto::classe_json(*p) == texto::ClasseJson::ascii) ++p;
+        ascii_simples_ = p < fim_ && *p == '"';
+        if (!ascii_simples_) return ler_resto_da_string(inicio, p, conteudo, rascunho);
+        conteudo = std::string_view(inicio, static_cast<std::size_t>(p - inicio));
+        p_ = p + 1;
+        return true;
+    }
+    // Whether the last string ler_string read was found, in passing, to be ASCII without escapes
+    // (false may also mean it was not looked at that closely: a long one).
+    bool string_ascii_simples() const { return ascii_simples_; }
     // At a minus sign or digit. `com_valor`: the number is described, so its value is wanted;
     // otherwise it is only checked, and `numero` may be left as it was.
-    bool ler_numero(Numero& numero, bool com_valor = true);
+    bool ler_numero(Numero& numero, bool com_valor = true) {
+        return ler_inteiro_curto(numero) || ler_numero_por_extenso(numero, com_valor);
+    }
     // At the first letter of true, false or null, given in full.
     bool ler_literal(std::string_view literal);
     // Reads any value, nested at most to the depth limit, and drops it. `profundidade` is the
@@ -114,6 +141,24 @@ public:
     const FalhaJson& falha() const { return falha_; }
 
 private:
+    // The usual number, read here: an integer of at most 18 digits, which cannot overflow, with
+    // no fraction or exponent. False, having read nothing, for any other, which the general
+    // reading takes from the start.
+    bool ler_inteiro_curto(Numero& numero) {
+        const bool negativo = *p_ == '-';
+        const char* p = negativo ? p_ + 1 : p_;  // local: `char` reads may alias the members
+        // A leading zero has rules of its own.
+        if (p == fim_ || *p < '1' || *p > '9') return false;
+        const char* const ate = fim_ - p > 18 ? p + 18 : fim_;
+        std::uint64_t valor = 0;
+        for (; p < ate && *p >= '0' && *p <= '9'; ++p) valor = valor * 10 + static_cast<std::uint64_t>(*p - '0');
+        if (p < fim_ && ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E')) return false;
+        numero = Numero{negativo ? Numero::Tipo::inteiro_negativo : Numero::Tipo::inteiro_sem_sinal, valor, 0.0};
+        p_ = p;
+        return true;
+    }
+    bool ler_numero_por_extenso(Numero& numero, bool com_valor);
+    bool ler_resto_da_string(const char* inicio, const char* p, std::string_view& conteudo, std::string& rascunho);
     bool saltar_string();
     bool ler_escape(std::string* destino);
     bool ler_escape_unicode(char32_t& unidade);
@@ -124,6 +169,7 @@ private:
     const char* p_;
     const char* fim_;
     FalhaJson falha_;
+    bool ascii_simples_ = false;
 };
 
 }  // namespace ponte::protocolo

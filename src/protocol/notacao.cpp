@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace ponte::protocolo {
 namespace {
@@ -15,18 +16,23 @@ constexpr int menor_expoente_plano = -5;
 constexpr int maior_expoente_plano = 15;
 
 template <typename Inteiro>
-void anexar_inteiro(std::string& destino, Inteiro valor, int base = 10) {
-    std::array<char, 24> digitos;  // left unset: to_chars fills it
-    auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), valor, base).ptr;
-    destino.append(digitos.data(), fim);
+void anexar_inteiro(texto::Acumulador& destino, Inteiro valor, int base = 10) {
+    constexpr std::size_t maximo = 24;  // 64 bits in base 10, or less in base 16
+    char* const inicio = destino.abrir(maximo);
+    destino.avancar(static_cast<std::size_t>(std::to_chars(inicio, inicio + maximo, valor, base).ptr - inicio));
+}
+
+void anexar_zeros(texto::Acumulador& destino, std::size_t quantos) {
+    std::memset(destino.abrir(quantos), '0', quantos);
+    destino.avancar(quantos);
 }
 
 }  // namespace
 
-void anexar_ponto_flutuante(std::string& destino, double valor) {
-    if (std::signbit(valor)) destino += '-';
+void anexar_ponto_flutuante(texto::Acumulador& destino, double valor) {
+    if (std::signbit(valor)) destino.anexar('-');
     if (valor == 0.0) {
-        destino += "0.0";
+        destino.anexar("0.0");
         return;
     }
 
@@ -49,40 +55,40 @@ void anexar_ponto_flutuante(std::string& destino, double valor) {
     if (forma[posicao_e + 1] == '-') expoente = -expoente;
 
     if (expoente < menor_expoente_plano || expoente > maior_expoente_plano) {
-        destino += significativos[0];
+        destino.anexar(significativos[0]);
         if (quantos > 1) {
-            destino += '.';
-            destino.append(significativos.substr(1));
+            destino.anexar('.');
+            destino.anexar(significativos.substr(1));
         }
-        destino += expoente < 0 ? "e-" : "e+";
+        destino.anexar(expoente < 0 ? "e-" : "e+");
         anexar_inteiro(destino, std::abs(expoente));
         return;
     }
     if (expoente < 0) {
-        destino += "0.";
-        destino.append(static_cast<std::size_t>(-expoente - 1), '0');
-        destino.append(significativos);
+        destino.anexar("0.");
+        anexar_zeros(destino, static_cast<std::size_t>(-expoente - 1));
+        destino.anexar(significativos);
         return;
     }
     const auto inteiros = static_cast<std::size_t>(expoente) + 1;
     if (quantos <= inteiros) {
-        destino.append(significativos);
-        destino.append(inteiros - quantos, '0');
-        destino += ".0";
+        destino.anexar(significativos);
+        anexar_zeros(destino, inteiros - quantos);
+        destino.anexar(".0");
         return;
     }
-    destino.append(significativos.substr(0, inteiros));
-    destino += '.';
-    destino.append(significativos.substr(inteiros));
+    destino.anexar(significativos.substr(0, inteiros));
+    destino.anexar('.');
+    destino.anexar(significativos.substr(inteiros));
 }
 
 std::string notacao_de_ponto_flutuante(double valor) {
-    std::string saida;
+    texto::Acumulador saida;
     anexar_ponto_flutuante(saida, valor);
-    return saida;
+    return std::string(saida.texto());
 }
 
-void anexar_notacao_citada(std::string& destino, std::string_view texto) {
+void anexar_notacao_citada(texto::Acumulador& destino, std::string_view texto) {
     // The reader only ever hands well-formed text here; anything else is shown leniently
     // rather than misread.
     std::string reparado;
@@ -90,28 +96,28 @@ void anexar_notacao_citada(std::string& destino, std::string_view texto) {
         reparado = texto::decodificar_utf8_leniente(texto);
         texto = reparado;
     }
-    destino += '"';
+    destino.anexar('"');
     while (!texto.empty()) {
         auto [ponto, comprimento] = texto::primeiro_ponto(texto);
         switch (ponto) {
-        case U'"': destino += "\\\""; break;
-        case U'\\': destino += "\\\\"; break;
-        case U'\t': destino += "\\t"; break;
-        case U'\r': destino += "\\r"; break;
-        case U'\n': destino += "\\n"; break;
-        case U'\0': destino += "\\0"; break;
+        case U'"': destino.anexar("\\\""); break;
+        case U'\\': destino.anexar("\\\\"); break;
+        case U'\t': destino.anexar("\\t"); break;
+        case U'\r': destino.anexar("\\r"); break;
+        case U'\n': destino.anexar("\\n"); break;
+        case U'\0': destino.anexar("\\0"); break;
         default:
             if (escapar_na_notacao(ponto)) {
-                destino += "\\u{";
+                destino.anexar("\\u{");
                 anexar_inteiro(destino, static_cast<std::uint32_t>(ponto), 16);
-                destino += '}';
+                destino.anexar('}');
             } else {
-                destino.append(texto.substr(0, comprimento));
+                destino.anexar(texto.substr(0, comprimento));
             }
         }
         texto.remove_prefix(comprimento);
     }
-    destino += '"';
+    destino.anexar('"');
 }
 
 }  // namespace ponte::protocolo

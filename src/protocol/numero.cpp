@@ -53,23 +53,27 @@ std::optional<double> valor_do_numero(std::uint64_t significando, std::int64_t e
     return valor / potencias_de_dez[static_cast<std::size_t>(magnitude)];
 }
 
-void anexar_descricao_do_numero(std::string& destino, const Numero& numero) {
+void anexar_descricao_do_numero(texto::Acumulador& destino, const Numero& numero) {
     if (numero.tipo == Numero::Tipo::flutuante) {
-        destino += "floating point `";
+        destino.anexar("floating point `");
         anexar_ponto_flutuante(destino, numero.valor);
     } else {
-        destino += numero.tipo == Numero::Tipo::inteiro_negativo ? "integer `-" : "integer `";
-        std::array<char, 24> digitos;  // left unset: to_chars fills it
-        auto fim = std::to_chars(digitos.data(), digitos.data() + digitos.size(), numero.magnitude).ptr;
-        destino.append(digitos.data(), fim);
+        constexpr std::string_view inteiro = "integer `-";
+        constexpr std::size_t maximo = 20;  // the digits of 2^64 - 1
+        char* p = destino.abrir(inteiro.size() + maximo + 1);
+        p = texto::copiar(p, numero.tipo == Numero::Tipo::inteiro_negativo ? inteiro : inteiro.substr(0, 9));
+        p = std::to_chars(p, p + maximo, numero.magnitude).ptr;
+        *p++ = '`';
+        destino.avancar_ate(p);
+        return;
     }
-    destino += '`';
+    destino.anexar('`');
 }
 
 std::string descrever_numero(const Numero& numero) {
-    std::string descricao;
+    texto::Acumulador descricao;
     anexar_descricao_do_numero(descricao, numero);
-    return descricao;
+    return std::string(descricao.texto());
 }
 
 }  // namespace ponte::protocolo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "texto/acumulador.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,7 +23,7 @@ struct Numero {
 std::optional<double> valor_do_numero(std::uint64_t significando, std::int64_t expoente);
 
 // Appends "integer `N`", "integer `-N`" or "floating point `X`".
-void anexar_descricao_do_numero(std::string& destino, const Numero& numero);
+void anexar_descricao_do_numero(texto::Acumulador& destino, const Numero& numero);
 
 // The same, as a string of its own.
 std::string descrever_numero(const Numero& numero);

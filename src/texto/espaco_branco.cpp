@@ -27,20 +27,9 @@ bool e_espaco_branco(char32_t ponto) {
     }
 }
 
-namespace {
-
-// An ASCII byte that is not White_Space: the usual first and last byte of a command, which settles
-// that end without decoding a character.
-constexpr bool ascii_nao_branco(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x80U && byte != 0x20U && (byte < 0x09U || byte > 0x0DU);
-}
-
-}  // namespace
-
-std::string_view aparar_espaco_branco(std::string_view utf8_valido) {
+// The ends that the inline check could not settle: characters decoded one by one.
+std::string_view detalhe::aparar_espaco_branco_decodificando(std::string_view utf8_valido) {
     std::string_view resto = utf8_valido;
-    if (!resto.empty() && ascii_nao_branco(resto.front()) && ascii_nao_branco(resto.back())) return resto;
     while (!resto.empty()) {
         const PontoDeCodigo primeiro = primeiro_ponto(resto);
         if (!e_espaco_branco(primeiro.valor)) {

@@ -32,7 +32,7 @@ std::size_t contar_quebras(const char* p, const char* fim) {
 
 }  // namespace
 
-Posicao posicao_do_fim(std::string_view texto) {
+Posicao detalhe::posicao_do_fim_com_memchr(std::string_view texto) {
     const void* achada = texto.empty() ? nullptr : std::memchr(texto.data(), '\n', texto.size());
     if (achada == nullptr) return {1, texto.size()};
     const char* const primeira = static_cast<const char*>(achada);

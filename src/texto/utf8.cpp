@@ -78,19 +78,36 @@ const unsigned char* bytes_de(std::string_view texto) { return reinterpret_cast<
 // The first byte of [p, fim) that is not ASCII, or `fim`. Lines are mostly ASCII and may be very
 // long, so sixteen bytes are tested at once where SSE2 is there (their high bits are one
 // instruction away), else eight; a block holding a non-ASCII byte gives its place directly
-// instead of being walked again byte by byte. Big-endian machines finish such a word bytewise.
-const unsigned char* fim_do_ascii(const unsigned char* p, const unsigned char* fim) {
+// instead of being walked again byte by byte. The bytes from `legivel` (at most p) on may be
+// read: the last block is read ending at `fim`, overlapping bytes already checked, whose flags
+// are shifted out, so a short line takes one or two blocks and no byte-by-byte tail. Big-endian
+// machines finish a word that holds a non-ASCII byte, and the tail, byte by byte.
+const unsigned char* fim_do_ascii(const unsigned char* legivel, const unsigned char* p, const unsigned char* fim) {
 #if defined(__SSE2__)
+    const auto carregar = [](const unsigned char* em) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(em)); };
+    const auto altos_do_bloco = [&carregar](const unsigned char* em) {
+        return static_cast<unsigned>(_mm_movemask_epi8(carregar(em)));
+    };
+    // Long ASCII runs, the bulk of a long line, four blocks per test: their bytes ORed together
+    // have a high bit exactly when one of them has.
+    while (fim - p >= 64) {
+        const __m128i juntos =
+            _mm_or_si128(_mm_or_si128(carregar(p), carregar(p + 16)), _mm_or_si128(carregar(p + 32), carregar(p + 48)));
+        if (_mm_movemask_epi8(juntos) != 0) break;
+        p += 64;
+    }
     while (fim - p >= 16) {
-        const auto altos =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
-        if (altos != 0) return p + std::countr_zero(altos);
+        if (const unsigned altos = altos_do_bloco(p)) return p + std::countr_zero(altos);
         p += 16;
+    }
+    if (p != fim && fim - legivel >= 16) {
+        const unsigned altos = altos_do_bloco(fim - 16) >> static_cast<unsigned>(16 - (fim - p));
+        return altos == 0 ? fim : p + std::countr_zero(altos);
     }
 #endif
     constexpr std::uint64_t altos = 0x8080808080808080ULL;
+    std::uint64_t bloco = 0;
     while (fim - p >= 8) {
-        std::uint64_t bloco = 0;
         std::memcpy(&bloco, p, sizeof bloco);
         const std::uint64_t nao_ascii = bloco & altos;
         if (nao_ascii != 0) {
@@ -99,6 +116,13 @@ const unsigned char* fim_do_ascii(const unsigned char* p, const unsigned char* f
         }
         p += 8;
     }
+    if constexpr (std::endian::native == std::endian::little) {
+        if (p != fim && fim - p < 8 && fim - legivel >= 8) {
+            std::memcpy(&bloco, fim - 8, sizeof bloco);
+            const std::uint64_t nao_ascii = (bloco & altos) >> (8U * static_cast<unsigned>(8 - (fim - p)));
+            return nao_ascii == 0 ? fim : p + std::countr_zero(nao_ascii) / 8;
+        }
+    }
     while (p < fim && *p < 0x80U) ++p;
     return p;
 }
@@ -106,10 +130,10 @@ const unsigned char* fim_do_ascii(const unsigned char* p, const unsigned char* f
 }  // namespace
 
 // flatten: the ASCII skip and the decoding step are inlined into this loop.
-[[gnu::flatten]] bool utf8_valido(std::string_view bytes) {
-    const unsigned char* p = bytes_de(bytes);
-    const unsigned char* const fim = p + bytes.size();
-    for (p = fim_do_ascii(p, fim); p < fim; p = fim_do_ascii(p, fim)) {
+[[gnu::flatten]] bool detalhe::utf8_valido_em_blocos(std::string_view bytes) {
+    const unsigned char* const inicio = bytes_de(bytes);
+    const unsigned char* const fim = inicio + bytes.size();
+    for (const unsigned char* p = fim_do_ascii(inicio, inicio, fim); p < fim; p = fim_do_ascii(inicio, p, fim)) {
         // Characters of two bytes, and of three outside the lead bytes E0 and ED whose second
         // byte has a narrower range, need only their continuation bytes looked at: text in
         // Portuguese is full of them, and they often come in runs.

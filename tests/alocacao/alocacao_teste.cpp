@@ -92,10 +92,10 @@ TEST(Alocacao, LinhasInvalidasNaoAlocamDepoisDeAquecidas) {
     {
         laco::Atendente atendente(&versao_inesperada);
         for (const std::string_view linha : invalidas) {
-            std::string resposta;
+            texto::Acumulador resposta;
             atendente.atender(linha, resposta);
-            ASSERT_EQ(resposta.rfind(R"({"ok":false,"erro":"comando inválido: )", 0), 0U) << linha;
-            esperadas.push_back(std::move(resposta));
+            ASSERT_EQ(resposta.texto().rfind(R"({"ok":false,"erro":"comando inválido: )", 0), 0U) << linha;
+            esperadas.emplace_back(resposta.texto());
         }
     }
     for (std::size_t i = 0; i < aquecimento + contadas; ++i) entrada.append(invalidas[i % invalidas.size()]) += '\n';
@@ -105,9 +105,9 @@ TEST(Alocacao, LinhasInvalidasNaoAlocamDepoisDeAquecidas) {
     laco::Atendente atendente(&versao_inesperada);
     std::size_t linhas = 0;
     std::size_t antes = 0;
-    laco::executar_laco(fonte, saida, [&](std::string_view comando, std::string& resposta) {
+    laco::executar_laco(fonte, saida, [&](std::string_view comando, texto::Acumulador& resposta) {
         if (linhas++ == aquecimento) antes = alocacoes_feitas();
-        atendente.atender(comando, resposta);
+        atendente.atender(comando, resposta, protocolo::Quebras::nenhuma);
     });
     const std::size_t durante = alocacoes_feitas() - antes;
 

@@ -13,7 +13,11 @@ namespace ponte::testes {
 namespace {
 
 // Appends, so that an answer buffer the loop failed to empty would show in the next answer.
-void entre_colchetes(std::string_view comando, std::string& resposta) { resposta.append("[").append(comando) += ']'; }
+void entre_colchetes(std::string_view comando, texto::Acumulador& resposta) {
+    resposta.anexar('[');
+    resposta.anexar(comando);
+    resposta.anexar(']');
+}
 
 std::string servir(const std::string& entrada, std::size_t fatia) {
     FonteDeMemoria fonte(entrada, fatia);
@@ -93,7 +97,7 @@ TEST_P(Escrita, FalhaEncerraDescarteSegue) {
     SaidaDeMemoria saida;
     saida.respostas = GetParam().respostas;
     std::size_t atendidas = 0;
-    laco::executar_laco(fonte, saida, [&](std::string_view c, std::string& resposta) {
+    laco::executar_laco(fonte, saida, [&](std::string_view c, texto::Acumulador& resposta) {
         ++atendidas;
         entre_colchetes(c, resposta);
     });

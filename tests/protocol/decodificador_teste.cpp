@@ -1,4 +1,5 @@
 #include "protocol/linha.hpp"
+#include "texto/varredura.hpp"
 
 #include <string>
 #include <vector>
@@ -53,6 +54,41 @@ TEST(Decodificador, ExemplosCompletos) {
         {R"({"cmd":"versao",})", invalido("trailing comma at line 1 column 17")},
         {R"({"a":tru,"cmd":"versao"})", invalido("expected ident at line 1 column 9")},
     });
+}
+
+// The decoder says when its diagnostic is ASCII with nothing to escape, so that the answer copies
+// it without looking; it may only say so when it is true, and says so for the usual ones.
+TEST(Decodificador, DizQuandoODiagnosticoDispensaEscapes) {
+    struct Simples {
+        std::string linha;
+        bool simples;
+    };
+    const std::vector<Simples> casos = {
+        {R"({"cmd":"ajuda"})", true},
+        {R"({})", true},
+        {R"(["versao",1])", true},
+        {R"({"cmd":1})", true},
+        {R"({"cmd":-2.5e-3})", true},
+        {R"({"cmd":"um nome de variante longo de mais de dezesseis bytes"})", true},
+        {R"({"cmd":"versao" x)", true},
+        {R"({"cmd":"a\"b"})", false},
+        {R"({"cmd":"a\\b"})", false},
+        {R"({"cmd":"a\nb"})", false},
+        {R"({"cmd":"a\u0041b"})", true},
+        {R"({"cmd":"versão"})", false},
+        {R"({"cmd":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaversão"})", false},
+        {R"("versao")", false},
+        {"{\"cmd\":\"\x01\"}", false},
+    };
+    protocolo::Decodificador decodificador;
+    for (const auto& caso : casos) {
+        ASSERT_FALSE(decodificador.decodificar(caso.linha)) << caso.linha;
+        const std::string_view diagnostico = decodificador.diagnostico();
+        const bool sem_escapes =
+            texto::ascii_sem_escapes_json(diagnostico.data(), diagnostico.data() + diagnostico.size());
+        EXPECT_EQ(decodificador.diagnostico_simples(), caso.simples) << caso.linha;
+        EXPECT_TRUE(sem_escapes || !decodificador.diagnostico_simples()) << caso.linha;
+    }
 }
 
 TEST(Decodificador, FormaDeObjeto) {

@@ -35,6 +35,35 @@ TEST(Resposta, CodificaMembrosNaOrdemSemAusentesNemNull) {
     }
 }
 
+// The invalid-command answer, written straight into a buffer that already holds a line: the same
+// bytes as the answer built as a value, and the same whether or not the diagnostic is declared
+// free of escapes when it is; escaped, or the fallback, when it is not.
+TEST(Resposta, ComandoInvalidoAnexadoComoOCodificado) {
+    const std::string longo(300, 'x');
+    for (const std::string_view diagnostico :
+         {std::string_view(), std::string_view("d"),
+          std::string_view("unknown variant `ajuda`, expected `versao` at line 1 column 14"),
+          std::string_view(longo)}) {
+        for (const Conteudo conteudo : {Conteudo::qualquer, Conteudo::ascii_sem_escapes}) {
+            texto::Acumulador saida;
+            saida.anexar("antes\n");
+            anexar_resposta_comando_invalido(saida, diagnostico, conteudo);
+            EXPECT_EQ(saida.texto(), "antes\n" + *codificar(resposta_comando_invalido(diagnostico))) << diagnostico;
+        }
+    }
+    const std::string com_quebra = std::string(40, 'x') + "\n";
+    for (const std::string_view diagnostico :
+         {std::string_view("a\"b\\c\x01"), std::string_view("versão"), std::string_view(com_quebra)}) {
+        texto::Acumulador saida;
+        anexar_resposta_comando_invalido(saida, diagnostico);
+        EXPECT_EQ(saida.texto(), *codificar(resposta_comando_invalido(diagnostico))) << diagnostico;
+    }
+    texto::Acumulador saida;
+    saida.anexar("antes\n");
+    anexar_resposta_comando_invalido(saida, "a\xFF");
+    EXPECT_EQ(saida.texto(), "antes\n" + std::string(resposta_de_reserva));
+}
+
 TEST(Resposta, TextoQueNaoEUtf8FalhaEmVezDeSairCorrompido) {
     EXPECT_EQ(codificar(Resposta::falha("\xFF")), std::nullopt);
     EXPECT_EQ(codificar(Resposta::sucesso("ok", "\xC3")), std::nullopt);

@@ -34,6 +34,17 @@ TEST(EspacoBranco, ExatamenteOsVinteECinco) {
     }
 }
 
+// The ends are first settled byte by byte for ASCII: every ASCII byte at either end.
+TEST(EspacoBranco, CadaByteAsciiNasPontas) {
+    for (int valor = 0; valor < 0x80; ++valor) {
+        const char c = static_cast<char>(valor);
+        const bool branco = ponte::texto::e_espaco_branco(static_cast<char32_t>(valor));
+        EXPECT_EQ(aparar_espaco_branco(std::string(1, c)), branco ? "" : std::string(1, c)) << valor;
+        EXPECT_EQ(aparar_espaco_branco(std::string(1, c) + "a"), branco ? "a" : std::string(1, c) + "a") << valor;
+        EXPECT_EQ(aparar_espaco_branco("a" + std::string(1, c)), branco ? "a" : "a" + std::string(1, c)) << valor;
+    }
+}
+
 TEST(EspacoBranco, CadaUmSaiDasDuasPontasEFicaNoMeio) {
     for (char32_t ponto : espacos_brancos) {
         const std::string branco = utf8(ponto);

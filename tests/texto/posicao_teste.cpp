@@ -44,6 +44,23 @@ TEST(Posicao, CasosDeFronteira) {
     }
 }
 
+// Short texts are read in two overlapping words, or a few bytes repeated: a line feed at every
+// place of every short length, among bytes next to its value, is seen.
+TEST(Posicao, TextosCurtos) {
+    for (const char enchimento : {'\x0B', '\x09', '\x8A', '\0', 'x'}) {
+        for (std::size_t tamanho = 0; tamanho <= 17; ++tamanho) {
+            for (std::size_t posicao = 0; posicao <= tamanho; ++posicao) {
+                std::string texto(tamanho, enchimento);
+                if (posicao < tamanho) texto[posicao] = '\n';
+                const Posicao esperada = posicao_byte_a_byte(texto);
+                const Posicao obtida = posicao_do_fim(texto);
+                ASSERT_EQ(obtida.linha, esperada.linha) << tamanho << " " << posicao;
+                ASSERT_EQ(obtida.coluna, esperada.coluna) << tamanho << " " << posicao;
+            }
+        }
+    }
+}
+
 // Line feeds at every offset of the words and their tails, many or few: the word-at-a-time
 // count and search agree with a plain walk.
 TEST(Posicao, ConcordaComAContagemByteAByte) {

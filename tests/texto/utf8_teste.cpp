@@ -60,7 +60,7 @@ TEST(Utf8Valido, TabelaDeFronteiras) {
 // The sixteen- and eight-byte ASCII skips must not step over a bad byte at any alignment, nor
 // over a multi-byte character that starts inside or ends a block.
 TEST(Utf8Valido, ByteRuimEmQualquerPosicaoDeUmTextoAscii) {
-    for (std::size_t tamanho : {1U, 7U, 8U, 9U, 16U, 17U, 24U, 31U, 64U, 1000U}) {
+    for (std::size_t tamanho : {1U, 2U, 3U, 4U, 5U, 6U, 7U, 8U, 9U, 12U, 15U, 16U, 17U, 24U, 31U, 64U, 1000U}) {
         for (std::size_t posicao = 0; posicao < tamanho; ++posicao) {
             std::string texto(tamanho, 'x');
             EXPECT_TRUE(utf8_valido(texto));

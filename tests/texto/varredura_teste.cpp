@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -38,16 +39,95 @@ TEST(Varredura, ConcordaComAVarreduraByteAByte) {
                 };
                 ASSERT_EQ(primeiro_especial_json(inicio, fim), primeiro_especial_byte_a_byte<false>(inicio, fim))
                     << onde();
-                ASSERT_EQ(detalhe::primeiro_especial_em_palavras<false>(inicio, fim),
+                ASSERT_EQ(detalhe::primeiro_especial_em_palavras<false>(inicio, inicio, fim),
                           primeiro_especial_byte_a_byte<false>(inicio, fim))
                     << onde();
                 ASSERT_EQ(primeiro_especial_json_ou_nao_ascii(inicio, fim),
                           primeiro_especial_byte_a_byte<true>(inicio, fim))
                     << onde();
-                ASSERT_EQ(detalhe::primeiro_especial_em_palavras<true>(inicio, fim),
+                ASSERT_EQ(detalhe::primeiro_especial_em_palavras<true>(inicio, inicio, fim),
                           primeiro_especial_byte_a_byte<true>(inicio, fim))
                     << onde();
             }
+        }
+    }
+}
+
+// A scan that starts inside a text reads its last block back from the end, over bytes before its
+// start: those must never be reported, whatever they hold, nor a byte of the text missed. Every
+// length up to past two blocks, every start, one flagged value at every place before or after
+// the start, through each scan the machine uses and the portable one.
+TEST(Varredura, OBlocoFinalLidoParaTrasIgnoraOQueVemAntesDoInicio) {
+    for (const unsigned char marcado : {'"', '\\', '\x01', '\x1F', '\x80', '\xFF'}) {
+        for (std::size_t tamanho = 1; tamanho <= 35; ++tamanho) {
+            for (std::size_t inicio = 0; inicio <= tamanho; ++inicio) {
+                for (std::size_t posicao = 0; posicao <= tamanho; ++posicao) {
+                    std::string texto(tamanho, 'a');
+                    if (posicao < tamanho) texto[posicao] = static_cast<char>(marcado);
+                    const char* legivel = texto.data();
+                    const char* p = legivel + inicio;
+                    const char* fim = legivel + tamanho;
+                    const auto onde = [&] {
+                        return "byte " + std::to_string(marcado) + ", length " + std::to_string(tamanho) + ", start " +
+                               std::to_string(inicio) + ", at " + std::to_string(posicao);
+                    };
+                    ASSERT_EQ(primeiro_especial_json(legivel, p, fim), primeiro_especial_byte_a_byte<false>(p, fim))
+                        << onde();
+                    ASSERT_EQ(primeiro_especial_json_ou_nao_ascii(legivel, p, fim),
+                              primeiro_especial_byte_a_byte<true>(p, fim))
+                        << onde();
+                    ASSERT_EQ(detalhe::primeiro_especial_em_palavras<false>(legivel, p, fim),
+                              primeiro_especial_byte_a_byte<false>(p, fim))
+                        << onde();
+                    ASSERT_EQ(detalhe::primeiro_especial_em_palavras<true>(legivel, p, fim),
+                              primeiro_especial_byte_a_byte<true>(p, fim))
+                        << onde();
+                }
+            }
+        }
+    }
+}
+
+// Short texts are tested in two overlapping words, or fewer bytes repeated: every length up to
+// a block and a bit, every byte value at every place, among fillers next to the flagged values.
+TEST(Varredura, TextoCurtoAsciiSemEscapes) {
+    for (const unsigned char enchimento : {'a', ' ', '!', '#', '[', ']', '\x7F'}) {
+        for (std::size_t tamanho = 0; tamanho <= 20; ++tamanho) {
+            const std::string limpo(tamanho, static_cast<char>(enchimento));
+            EXPECT_TRUE(ascii_sem_escapes_json(limpo.data(), limpo.data() + tamanho)) << tamanho;
+            for (std::size_t posicao = 0; posicao < tamanho; ++posicao) {
+                for (int valor = 0; valor < 256; ++valor) {
+                    std::string texto = limpo;
+                    texto[posicao] = static_cast<char>(valor);
+                    const char* fim = texto.data() + tamanho;
+                    ASSERT_EQ(ascii_sem_escapes_json(texto.data(), fim),
+                              primeiro_especial_byte_a_byte<true>(texto.data(), fim) == fim)
+                        << "filler " << int{enchimento} << ", byte " << valor << " at " << posicao << " of " << tamanho;
+                }
+            }
+        }
+    }
+}
+
+TEST(Varredura, ClassesJson) {
+    for (int valor = 0; valor < 256; ++valor) {
+        const char c = static_cast<char>(valor);
+        const ClasseJson esperada = primeiro_especial_byte_a_byte<false>(&c, &c + 1) == &c ? ClasseJson::especial
+                                    : valor >= 0x80                                        ? ClasseJson::nao_ascii
+                                                                                           : ClasseJson::ascii;
+        EXPECT_EQ(classe_json(c), esperada) << valor;
+    }
+}
+
+TEST(Varredura, PrimeiraQuebra) {
+    for (std::size_t tamanho = 0; tamanho <= 40; ++tamanho) {
+        for (std::size_t posicao = 0; posicao <= tamanho; ++posicao) {
+            std::string texto(tamanho, '\x8A');  // a line feed's value with the high bit set
+            if (posicao < tamanho) texto[posicao] = '\n';
+            if (posicao + 1 < tamanho) texto[posicao + 1] = '\n';
+            const char* fim = texto.data() + tamanho;
+            EXPECT_EQ(primeira_quebra(texto.data(), fim), posicao < tamanho ? texto.data() + posicao : nullptr)
+                << tamanho << " " << posicao;
         }
     }
 }
@@ -64,6 +144,27 @@ TEST(Varredura, FimDaRepeticao) {
                       inicio + (depois == '[' ? texto.size() : comprimento))
                 << comprimento << " then " << depois;
             EXPECT_EQ(fim_da_repeticao(inicio, inicio + comprimento, '['), inicio + comprimento) << comprimento;
+        }
+    }
+}
+
+// Started inside a text, with the bytes before the start the same or not, and ended at every
+// place: the last block read back from the end counts neither what is before the start nor
+// what is past the end.
+TEST(Varredura, FimDaRepeticaoDentroDeUmTexto) {
+    for (const char antes : {'[', 'x'}) {
+        for (std::size_t inicio = 0; inicio <= 20; ++inicio) {
+            for (std::size_t comprimento = 0; comprimento <= 20; ++comprimento) {
+                const std::string texto =
+                    std::string(inicio, antes) + std::string(comprimento, '[') + "x[[[[[[[[[[[[[[[[[";
+                const char* legivel = texto.data();
+                const char* p = legivel + inicio;
+                for (std::size_t fim = inicio; fim <= texto.size(); ++fim) {
+                    const char* esperado = legivel + std::min(fim, inicio + comprimento);
+                    ASSERT_EQ(fim_da_repeticao(legivel, p, legivel + fim, '['), esperado)
+                        << antes << " " << inicio << " " << comprimento << " " << fim;
+                }
+            }
         }
     }
 }
