@@ -7,11 +7,41 @@
 # ponte_conferir_binario(<target>)  adds the test that reads its DT_NEEDED entries.
 set(PONTE_CONFERIR_BINARIO "${CMAKE_CURRENT_LIST_DIR}/conferir_binario.cmake")
 
+include(CheckCXXSourceCompiles)
+
+# All the bridge and the static libstdc++ take from libm is the floating-point environment
+# (fegetenv and fesetenv, and fegetround and fesetround in to_chars): a few instructions each.
+# Taken from libm.a, they spare every start of the process the mapping of libm (about 0.07 ms,
+# see docs/performance.md). `-u` makes the linker take them wherever the references are on the
+# command line; the driver's own -lm then has nothing left to settle and --as-needed drops it.
+set(PONTE_LIBM_ESTATICA "-Wl,-u,fegetenv,-u,fesetenv,-u,fegetround,-u,fesetround,-Bstatic,-lm,-Bdynamic")
+
+# Whether this toolchain has a libm.a that links that way (cached as PONTE_LIBM_ESTATICA_FUNCIONA).
+function(ponte_verificar_libm_estatica)
+  set(CMAKE_REQUIRED_LINK_OPTIONS -static-libstdc++ -static-libgcc -Wl,--as-needed ${PONTE_LIBM_ESTATICA})
+  set(CMAKE_REQUIRED_QUIET ON)
+  check_cxx_source_compiles([[
+    #include <cfenv>
+    #include <charconv>
+    int main() {
+      std::fenv_t ambiente;
+      std::fegetenv(&ambiente);
+      char texto[32];
+      const char* fim = std::to_chars(texto, texto + sizeof texto, 0.1).ptr;
+      std::fesetenv(&ambiente);
+      return fim == texto;
+    }]] PONTE_LIBM_ESTATICA_FUNCIONA)
+endfunction()
+
 function(ponte_binario_autonomo alvo)
   if(WIN32 OR APPLE OR PONTE_SANITIZADORES OR NOT CMAKE_CXX_COMPILER_ID MATCHES "^(GNU|Clang)$")
     return()
   endif()
   target_link_options(${alvo} PRIVATE -static-libstdc++ -static-libgcc -Wl,--as-needed)
+  ponte_verificar_libm_estatica()
+  if(PONTE_LIBM_ESTATICA_FUNCIONA)
+    target_link_options(${alvo} PRIVATE ${PONTE_LIBM_ESTATICA})
+  endif()
   # Only optimised builds: the sections are per function there, and debug builds stay as is.
   set(otimizada "$<CONFIG:Release,MinSizeRel,RelWithDebInfo>")
   target_link_options(${alvo} PRIVATE "$<${otimizada}:LINKER:--gc-sections>")
@@ -19,7 +49,13 @@ endfunction()
 
 function(ponte_conferir_binario alvo)
   if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT PONTE_SANITIZADORES)
+    # Where libm is linked in, a libm.so.6 entry means something new calls into it: refused.
+    set(sem_libm OFF)
+    if(PONTE_LIBM_ESTATICA_FUNCIONA)
+      set(sem_libm ON)
+    endif()
     add_test(NAME binario_autonomo
-             COMMAND ${CMAKE_COMMAND} -DEXECUTAVEL=$<TARGET_FILE:${alvo}> -P ${PONTE_CONFERIR_BINARIO})
+             COMMAND ${CMAKE_COMMAND} -DEXECUTAVEL=$<TARGET_FILE:${alvo}> -DSEM_LIBM=${sem_libm}
+                     -P ${PONTE_CONFERIR_BINARIO})
   endif()
 endfunction()

@@ -5,7 +5,7 @@
  * (see cometer_defeito). */
 
 #if !defined(_WIN32)
-#define _GNU_SOURCE /* feenableexcept */
+#define _GNU_SOURCE /* sigaction, dlopen in strict C11 */
 #endif
 
 #include <fenv.h>
@@ -25,6 +25,7 @@
 #define EXPORTADA __declspec(dllexport)
 #endif
 #else
+#include <dlfcn.h>
 #include <unistd.h>
 #define EXPORTADA __attribute__((visibility("default")))
 #endif
@@ -157,6 +158,27 @@ static void instalar_sinais(void) {
     }
 }
 
+/* Rounds toward zero and traps invalid, divide-by-zero and overflow. On Linux through a libm
+ * opened just for this: naming libm among the library's dependencies would make every load of
+ * the stand-in map libm, which the real library (whose runtime sets the FPU by itself) does not,
+ * and every version query would pay for it. */
+static void mudar_fpu(void) {
+#if defined(_WIN32)
+    fesetround(FE_TOWARDZERO);
+#else
+    void* libm = dlopen("libm.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (libm == NULL) return;
+    int (*arredondar)(int) = NULL;
+    int (*habilitar)(int) = NULL;
+    /* POSIX's way to take a function from dlsym without converting an object pointer. */
+    *(void**)&arredondar = dlsym(libm, "fesetround");
+    *(void**)&habilitar = dlsym(libm, "feenableexcept");
+    if (arredondar != NULL) arredondar(FE_TOWARDZERO);
+    if (habilitar != NULL) habilitar(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    dlclose(libm);
+#endif
+}
+
 /* The misbehaviour ACBR_FALSA_DEFEITO names, committed at the entry point it belongs to:
  *   dorme              sleeps for ten minutes (NFE_Inicializar)
  *   escreve_linha      puts and fflush to standard output (NFE_Nome, as are all below)
@@ -226,10 +248,7 @@ static void cometer_defeito(int no_inicializar) {
     } else if (strcmp(defeito, "instala_sinais") == 0) {
         instalar_sinais();
     } else if (strcmp(defeito, "muda_fpu") == 0) {
-        fesetround(FE_TOWARDZERO);
-#if defined(__GLIBC__)
-        feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-#endif
+        mudar_fpu();
     }
     free(defeito);
 }

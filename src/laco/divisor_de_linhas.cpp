@@ -51,8 +51,11 @@ std::optional<std::string_view> DivisorDeLinhas::proxima_lendo() {
     }
 }
 
-// Leaves at least one block free after `fim_`. Only the pending line, which holds no line feed,
-// is ever moved, and it is moved once: the next move needs a line to have been served first.
+// Leaves room after `fim_` for the next read: a block when a served line's bytes can be given
+// back, otherwise at least half a block. Only the pending line, which holds no line feed, is
+// ever moved, and it is moved once: the next move needs a line to have been served first. Half a
+// block, not a whole one: a short pending line moved to the front would otherwise grow the buffer
+// at the first read after the first block, copying the block's worth of bytes to keep a few.
 void DivisorDeLinhas::abrir_espaco() {
     if (inicio_ == fim_) {
         inicio_ = varrido_ = fim_ = 0;
@@ -68,7 +71,8 @@ void DivisorDeLinhas::abrir_espaco() {
         varrido_ -= inicio_;
         inicio_ = 0;
     }
-    if (capacidade_ - fim_ < bloco_) redimensionar(std::max(2 * capacidade_, fim_ + bloco_));
+    if (capacidade_ - fim_ < std::max<std::size_t>(bloco_ / 2, 1))
+        redimensionar(std::max(2 * capacidade_, fim_ + bloco_));
 }
 
 }  // namespace ponte::laco

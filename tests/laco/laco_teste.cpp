@@ -145,6 +145,20 @@ TEST(DivisorDeLinhas, ConcordaComADivisaoDeReferencia) {
         }
 }
 
+// Short lines never make the buffer grow: the few bytes of a line cut by a block's end are moved
+// to the front and the next read fills the rest. (It used to double at the first such move,
+// copying a whole block to keep those bytes.)
+TEST(DivisorDeLinhas, LinhasCurtasNaoFazemOBufferCrescer) {
+    std::string entrada;
+    for (int i = 0; i < 1000; ++i) entrada += "123456789\n";
+    FonteDeMemoria fonte(entrada, 64);
+    laco::DivisorDeLinhas divisor(fonte, 64);
+    std::size_t linhas = 0;
+    while (const auto linha = divisor.proxima()) linhas += *linha == "123456789" ? 1 : 0;
+    EXPECT_EQ(linhas, 1000U);
+    EXPECT_LE(fonte.maior_destino, 64U);
+}
+
 TEST(DivisorDeLinhas, CrFinalSemLfFica) {
     FonteDeMemoria fonte("a\r\nb\r", 1);
     laco::DivisorDeLinhas divisor(fonte);

@@ -21,6 +21,7 @@ public:
     laco::Leitura ler(std::span<char> destino) override {
         if (antes_de_ler) antes_de_ler();
         ++leituras;
+        maior_destino = std::max(maior_destino, destino.size());
         if (posicao_ == texto_.size())
             return {falhar_no_fim_ ? laco::EstadoDaLeitura::falha : laco::EstadoDaLeitura::fim};
         const std::size_t n = std::min({fatia_, destino.size(), texto_.size() - posicao_});
@@ -31,6 +32,7 @@ public:
 
     std::function<void()> antes_de_ler;
     std::size_t leituras = 0;
+    std::size_t maior_destino = 0;  // the most room any read was offered
 
 private:
     std::string texto_;
