@@ -9,6 +9,7 @@
 #   tools/testar-qemu.sh aarch64|s390x [BUILD_DIR]      BUILD_DIR defaults to build/<arch>
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/cruzada.sh
 
 arquitetura=${1:-}
 # The ELF machine number each must carry (EM_AARCH64, EM_S390) and its byte order.
@@ -25,27 +26,9 @@ triplo=$arquitetura-unknown-linux-gnu
 toolchain=cmake/toolchains/linux-$arquitetura.cmake
 qemu=(qemu-"$arquitetura" -L /usr/"$arquitetura"-linux-gnu)
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Debug -DPONTE_WERROR=ON
-cmake --build "$build" -j2
-ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 300
-
-cmake -S . -B "$lancamento" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DPONTE_TESTES=OFF
-cmake --build "$lancamento" -j2
-exe=$lancamento/acbr-ponte-$triplo
-cp "$lancamento/acbr-ponte" "$exe"
-# ELF class 2 (64-bit), the byte order, and the machine read in that order, from the header.
-classe=$(od -An -tu1 -j4 -N1 "$exe" | tr -d ' ')
-ordem_lida=$(od -An -tu1 -j5 -N1 "$exe" | tr -d ' ')
-if [ "$ordem_lida" = 2 ]; then
-  maquina=$(($(od -An -tu1 -j18 -N1 "$exe") * 256 + $(od -An -tu1 -j19 -N1 "$exe")))
-else
-  maquina=$(od -An -tu2 -j18 -N2 "$exe" | tr -d ' ')
-fi
-if [ "$classe" != 2 ] || [ "$ordem_lida" != "$ordem" ] || [ "$maquina" != "$maquina_esperada" ]; then
-  echo "testar-qemu: $exe is not a 64-bit $arquitetura executable (ELF class $classe, data $ordem_lida, machine $maquina)" >&2
-  exit 1
-fi
-(cd "$lancamento" && cpack >/dev/null && ls pacotes/*.tar.gz)
+cruzada_testar "$toolchain" "$build"
+# ELF class 2 (64-bit), the byte order and machine of the case above.
+cruzada_lancamento "$toolchain" "$lancamento" "$triplo" 2 "$ordem" "$maquina_esperada"
 
 # The stand-in sits in `acbr` beside the binary, where the bridge would look on a published
 # platform; here the answer is the platform message all the same.

@@ -7,6 +7,7 @@
 #   tools/testar-x86.sh [BUILD_DIR]      BUILD_DIR defaults to build/x86
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/cruzada.sh
 bash tools/dependencias.sh x86
 
 build=${1:-build/x86}
@@ -14,22 +15,9 @@ lancamento=$build-release
 triplo=i686-unknown-linux-gnu
 toolchain=cmake/toolchains/linux-i686.cmake
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Debug -DPONTE_WERROR=ON
-cmake --build "$build" -j2
-ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 300
-
-cmake -S . -B "$lancamento" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DPONTE_TESTES=OFF
-cmake --build "$lancamento" -j2
-exe=$lancamento/acbr-ponte-$triplo
-cp "$lancamento/acbr-ponte" "$exe"
-# ELF class 1 (32-bit) and machine 3 (Intel 80386), from the header itself.
-classe=$(od -An -tu1 -j4 -N1 "$exe" | tr -d ' ')
-maquina=$(od -An -tu2 -j18 -N2 "$exe" | tr -d ' ')
-if [ "$classe" != 1 ] || [ "$maquina" != 3 ]; then
-  echo "testar-x86: $exe is not a 32-bit x86 executable (ELF class $classe, machine $maquina)" >&2
-  exit 1
-fi
-(cd "$lancamento" && cpack >/dev/null && ls pacotes/*.tar.gz)
+cruzada_testar "$toolchain" "$build"
+# ELF class 1 (32-bit), little-endian, machine 3 (Intel 80386).
+cruzada_lancamento "$toolchain" "$lancamento" "$triplo" 1 1 3
 
 # The stand-in sits in `acbr` beside the binary, where the bridge looks without ACBR_DIR.
 resposta=$(printf '{"cmd":"versao"}\n' | env -u ACBR_DIR "$exe")

@@ -7,10 +7,7 @@
 # tools/testar-qemu.sh aarch64 does this and runs the tests.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(_ponte_triplo aarch64-linux-gnu)
+set(_ponte_qemu qemu-aarch64)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cruzada.cmake)
-
-find_program(PONTE_QEMU NAMES qemu-aarch64)
-if(PONTE_QEMU)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTE_QEMU} -L /usr/${_ponte_triplo})
-endif()
+unset(_ponte_qemu)
 unset(_ponte_triplo)

@@ -16,3 +16,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 # nlohmann_json's headers without the rest of the host's /usr/include, whose glibc headers are
 # not the target's.
 set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/nlohmann_json CACHE PATH "nlohmann_json for the cross build")
+
+# A target this machine cannot run sets _ponte_qemu, its qemu-user program: tests, and test
+# discovery during the build, run through it with the target's libraries from /usr/<triple>.
+if(_ponte_qemu)
+  find_program(PONTE_QEMU NAMES ${_ponte_qemu})
+  if(PONTE_QEMU)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTE_QEMU} -L /usr/${_ponte_triplo})
+  endif()
+endif()

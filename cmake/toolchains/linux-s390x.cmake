@@ -7,10 +7,7 @@
 # tools/testar-qemu.sh s390x does this and runs the tests.
 set(CMAKE_SYSTEM_PROCESSOR s390x)
 set(_ponte_triplo s390x-linux-gnu)
+set(_ponte_qemu qemu-s390x)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cruzada.cmake)
-
-find_program(PONTE_QEMU NAMES qemu-s390x)
-if(PONTE_QEMU)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTE_QEMU} -L /usr/${_ponte_triplo})
-endif()
+unset(_ponte_qemu)
 unset(_ponte_triplo)
