@@ -25,11 +25,26 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+from typing import Callable, NamedTuple, Optional
 
 RAIZ = Path(__file__).resolve().parent.parent
 OTIMIZACAO = "-O2 -DNDEBUG"
 BASES = ["ponte_bench_entradas", "ponte_bench_medir", "base_linhas_fixas", "base_ciclo_da_biblioteca",
          "base_ler_ate_o_fim", "base_rapidjson", "base_simdjson"]
+
+
+class Carga(NamedTuple):
+    """A workload: what the bridge reads and what it is compared with."""
+    numero: str
+    nome: str
+    arquivo: str  # the input, in the inputs' directory unless absolute
+    vezes: int  # runs per sample
+    saida: str  # "null": /dev/null; "pipe": read by the runner
+    bases: list  # (label, command[, own input])
+    linhas: int  # lines the bridge must answer through a pipe
+    alvos: list  # target ratio per baseline; None: shown, not judged
+    conferir: Callable[[], bool]  # the bridge's answers checked before timing
+    ambiente_da_ponte: Optional[dict] = None  # variables added for the bridge
 
 
 def rodar(*argumentos, **opcoes):
@@ -79,19 +94,20 @@ class Medidor:
         # The bridge finds the stand-in beside itself only when ACBR_DIR is unset.
         self.ambiente = {k: v for k, v in os.environ.items() if k != "ACBR_DIR"}
 
-    def __call__(self, vezes, saida, entrada, comando):
-        """Seconds per run, peak resident KiB, output lines of the last run."""
+    def __call__(self, vezes, saida, entrada, comando, ambiente=None):
+        """Seconds per run, peak resident KiB, output lines of the last run; `ambiente` adds variables."""
         resultado = subprocess.run([str(self.medir), str(vezes), saida, str(entrada), *map(str, comando)],
-                                   check=True, capture_output=True, text=True, env=self.ambiente)
+                                   check=True, capture_output=True, text=True,
+                                   env={**self.ambiente, **(ambiente or {})})
         total, rss, linhas = resultado.stdout.split()
         return float(total) / vezes, int(rss), int(linhas)
 
 
-def respostas(ponte, entrada, linhas=None):
+def respostas(ponte, entrada, linhas=None, ambiente=None):
     """The bridge's answer lines to the first `linhas` lines of the input (all of it when None)."""
     with open(entrada, "rb") as arquivo:
         texto = arquivo.read() if linhas is None else b"".join(arquivo.readline() for _ in range(linhas))
-    ambiente = {k: v for k, v in os.environ.items() if k != "ACBR_DIR"}
+    ambiente = {**{k: v for k, v in os.environ.items() if k != "ACBR_DIR"}, **(ambiente or {})}
     saida = subprocess.run([str(ponte)], input=texto, capture_output=True, check=True, env=ambiente).stdout
     return saida.decode().splitlines()
 
@@ -150,37 +166,49 @@ def main():
     tamanho_grande = (entradas / "grande.txt").stat().st_size
     linhas_fixas = ("read + one write(2) per line", [base / "base_linhas_fixas"])
 
-    # Each workload: number, name, input, runs per sample, output (null: /dev/null, pipe: read by
-    # the runner), the baselines, lines the bridge must answer through a pipe, the target ratio
-    # per baseline (None: shown, not judged), and a check of the bridge's answers.
+    ciclo_da_biblioteca = ("bare dlopen cycle per line", [base / "base_ciclo_da_biblioteca", biblioteca])
+    diretorio_da_biblioteca = {"ACBR_DIR": str(biblioteca.parent)}
+
+    def versoes_respondidas(ambiente):
+        linhas = respostas(ponte, entradas / "versoes.txt", 4, ambiente)
+        return len(linhas) == 4 and all(l.startswith('{"ok":true,"nome"') for l in linhas)
+
     def primeiras_invalidas(linhas):
         return len(linhas) == 4 and all(l.startswith('{"ok":false,"erro":"comando inv') for l in linhas)
 
     falha_esperada = ('{"ok":false,"erro":"comando inválido: expected `,` or `}` at line 1 column '
                       f'{tamanho_grande - 1}"}}')
     CARGAS = [
-        ("1", "300,000 short invalid commands (stdout: /dev/null)", "curtas.txt", 1, "null", [linhas_fixas],
-         0, [1.5], lambda: primeiras_invalidas(respostas(ponte, entradas / "curtas.txt", 4))),
+        Carga("1", "300,000 short invalid commands (stdout: /dev/null)", "curtas.txt", 1, "null", [linhas_fixas],
+              0, [1.5], lambda: primeiras_invalidas(respostas(ponte, entradas / "curtas.txt", 4))),
         # Through a pipe the figures depend on how often the reader must be woken, which changes
         # with scheduling from run to run: shown, not judged.
-        ("1b", "the same, stdout: a pipe the runner reads", "curtas.txt", 1, "pipe", [linhas_fixas],
-         300_000, [None], lambda: True),
-        ("2", "2,000 commands nested 120 deep, refused at the end (stdout: /dev/null, 20 runs per sample)",
-         "aninhadas.txt", 20, "null", [linhas_fixas], 0, [1.5],
-         lambda: respostas(ponte, entradas / "aninhadas.txt", 1) ==
-         ['{"ok":false,"erro":"comando inválido: unknown variant `ajuda`, expected `versao` at line 1 column 257"}']),
-        ("3", "one 32 MiB valid line, ignored member then \"cmd\"", "grande.txt", 1, "pipe",
-         [("simdjson DOM", [base / "base_simdjson"]), ("RapidJSON SAX, UTF-8 validated", [base / "base_rapidjson"])],
-         1, [1.0, 1.0], lambda: respostas(ponte, entradas / "grande.txt")[0].startswith('{"ok":true,"nome"')),
-        ("4", "the same line failing at its last byte (expected `,` or `}`)", "grande_falha.txt", 1, "pipe",
-         [("simdjson DOM", [base / "base_simdjson", "--invalido"]),
-          ("RapidJSON SAX, UTF-8 validated", [base / "base_rapidjson", "--invalido"])],
-         1, [1.0, None], lambda: respostas(ponte, entradas / "grande_falha.txt") == [falha_esperada]),
-        ("5", "20,000 version queries (stand-in library)", "versoes.txt", 1, "pipe",
-         [("bare dlopen cycle per line", [base / "base_ciclo_da_biblioteca", biblioteca])], 20_000, [1.10],
-         lambda: all(l.startswith('{"ok":true,"nome"') for l in respostas(ponte, entradas / "versoes.txt", 4))),
-        ("6", "start-up and exit, empty input (300 runs per sample)", "/dev/null", 300, "pipe",
-         [("read stdin to its end", [base / "base_ler_ate_o_fim"])], 0, [1.25], lambda: True),
+        Carga("1b", "the same, stdout: a pipe the runner reads", "curtas.txt", 1, "pipe", [linhas_fixas],
+              300_000, [None], lambda: True),
+        Carga("2", "2,000 commands nested 120 deep, refused at the end (stdout: /dev/null, 20 runs per sample)",
+              "aninhadas.txt", 20, "null", [linhas_fixas], 0, [1.5],
+              lambda: respostas(ponte, entradas / "aninhadas.txt", 1) ==
+              ['{"ok":false,"erro":"comando inválido: unknown variant `ajuda`, expected `versao` '
+               'at line 1 column 257"}']),
+        Carga("3", "one 32 MiB valid line, ignored member then \"cmd\"", "grande.txt", 1, "pipe",
+              [("simdjson DOM", [base / "base_simdjson"]),
+               ("RapidJSON SAX, UTF-8 validated", [base / "base_rapidjson"])],
+              1, [1.0, 1.0], lambda: respostas(ponte, entradas / "grande.txt")[0].startswith('{"ok":true,"nome"')),
+        Carga("4", "the same line failing at its last byte (expected `,` or `}`)", "grande_falha.txt", 1, "pipe",
+              [("simdjson DOM", [base / "base_simdjson", "--invalido"]),
+               ("RapidJSON SAX, UTF-8 validated", [base / "base_rapidjson", "--invalido"]),
+               # Failing costs what succeeding does: the bridge itself on the valid line.
+               ("the bridge on the valid line (workload 3)", [ponte], entradas / "grande.txt")],
+              1, [1.0, None, None], lambda: respostas(ponte, entradas / "grande_falha.txt") == [falha_esperada]),
+        # The baseline is handed the library's path; the bridge, like for like, its directory.
+        Carga("5", "20,000 version queries (stand-in library, ACBR_DIR set)", "versoes.txt", 1, "pipe",
+              [ciclo_da_biblioteca], 20_000, [1.10], lambda: versoes_respondidas(diretorio_da_biblioteca),
+              diretorio_da_biblioteca),
+        # Unset, the bridge also asks the system for its own path on every query.
+        Carga("5b", "the same, ACBR_DIR unset (the library found beside the executable)", "versoes.txt", 1, "pipe",
+              [ciclo_da_biblioteca], 20_000, [None], lambda: versoes_respondidas(None)),
+        Carga("6", "start-up and exit, empty input (300 runs per sample)", "/dev/null", 300, "pipe",
+              [("read stdin to its end", [base / "base_ler_ate_o_fim"])], 0, [1.25], lambda: True),
     ]
     escolhidas = opcoes.cargas.split(",") if opcoes.cargas else [c[0] for c in CARGAS]
     desconhecidas = set(escolhidas) - {c[0] for c in CARGAS}
@@ -189,21 +217,22 @@ def main():
     cargas = [c for c in CARGAS if c[0] in escolhidas]
 
     # Each workload is answered correctly before anything is timed.
-    for numero, nome, _, _, _, _, _, _, conferir in cargas:
+    for numero, nome, _, _, _, _, _, _, conferir, _ in cargas:
         if not conferir():
             sys.exit(f"{numero}. {nome}: the bridge does not answer as expected")
 
     carga_antes = carga_media()
     inicio = time.strftime('%Y-%m-%d %H:%M:%S %Z')
     resultados = []
-    for numero, nome, arquivo, vezes, saida, bases, linhas, alvos, _ in cargas:
+    for numero, nome, arquivo, vezes, saida, bases, linhas, alvos, _, ambiente_da_ponte in cargas:
         entrada = arquivo if arquivo.startswith("/") else entradas / arquivo
-        programas = [("bridge", [ponte])] + bases
-        amostras = {rotulo: [] for rotulo, _ in programas}
-        memoria = {rotulo: 0 for rotulo, _ in programas}
+        programas = [("bridge", [ponte], entrada, ambiente_da_ponte)] + [
+            (base_[0], base_[1], base_[2] if len(base_) > 2 else entrada, None) for base_ in bases]
+        amostras = {programa[0]: [] for programa in programas}
+        memoria = {programa[0]: 0 for programa in programas}
         for _ in range(opcoes.pares):
-            for rotulo, comando in programas:
-                segundos, rss, saidas = medir(vezes, saida, entrada, comando)
+            for rotulo, comando, entrada_do_programa, ambiente in programas:
+                segundos, rss, saidas = medir(vezes, saida, entrada_do_programa, comando, ambiente)
                 if rotulo == "bridge" and saida == "pipe" and saidas != linhas:
                     sys.exit(f"{nome}: the bridge answered {saidas} lines, not {linhas}")
                 amostras[rotulo].append(segundos)
@@ -226,7 +255,7 @@ def main():
     ]
     for numero, nome, arquivo, vezes, programas, amostras, memoria, alvos in resultados:
         ponte_mediana = statistics.median(amostras["bridge"])
-        for (rotulo, _), alvo in zip(programas[1:], alvos):
+        for (rotulo, *_), alvo in zip(programas[1:], alvos):
             mediana = statistics.median(amostras[rotulo])
             razao = ponte_mediana / mediana
             pares = " ".join(f"{a / b:.2f}" for a, b in zip(amostras["bridge"], amostras[rotulo]))
@@ -241,9 +270,9 @@ def main():
 
     linhas_md += ["", "| Peak resident memory (ru_maxrss) | Bridge | Baselines |", "|---|---|---|"]
     for numero, nome, arquivo, vezes, programas, amostras, memoria, alvos in resultados:
-        if vezes != 1 or numero == "1b":
+        if vezes != 1 or numero in ("1b", "5b"):
             continue
-        bases = ", ".join(f"{rotulo}: {memoria[rotulo] / 1024:.1f} MiB" for rotulo, _ in programas[1:])
+        bases = ", ".join(f"{rotulo}: {memoria[rotulo] / 1024:.1f} MiB" for rotulo, *_ in programas[1:])
         extra = ""
         if arquivo.startswith("grande"):
             extra = f" = {memoria['bridge'] * 1024 / tamanho_grande:.2f} × the line (target ≤ 1.5)"

@@ -3,10 +3,10 @@
 # the g++ build with warnings as errors and all tests, static analysis, the clang build under
 # AddressSanitizer and UndefinedBehaviorSanitizer with all tests, a short run of each fuzz
 # target, a Valgrind session, coverage thresholds, the self-contained release binary and its
-# archive, the benchmarks (built and run once, no timing asserted), the Python and Node.js host
-# clients against the built bridge, and the suites of the other platforms: Linux x86, Linux
-# ARM64 and s390x (under qemu-user), Windows x64 and x86 (under Wine), each with its release
-# binary.
+# archive, the benchmarks and the whole-process comparison (built and run once, no timing
+# asserted), the Python and Node.js host clients against the built bridge, and the suites of the
+# other platforms: Linux x86, Linux ARM64 and s390x (under qemu-user), Windows x64 and x86 (under
+# Wine), each with its release binary.
 # On a fresh Debian 12, run as root, it first installs the Debian packages it needs.
 #   tools/testar.sh            everything (what CI runs)
 #   tools/testar.sh rapido     only the first stage: the g++ build and its tests
@@ -39,8 +39,11 @@ etapa "valgrind session" bash tools/valgrind.sh build/ci
 etapa "coverage" bash tools/cobertura.sh
 etapa "release binary" bash tools/binario.sh
 etapa "release archive" bash tools/pacote.sh
+# The whole-process comparison too, one pair per workload: it checks the bridge's answer to each
+# workload before timing it, which keeps the script in step with the bridge.
 etapa "benchmarks build and run once" bash -c \
-  'cmake --workflow --preset bench && build/bench/bench/ponte_bench --benchmark_min_time=0 >/dev/null'
+  'cmake --workflow --preset bench && build/bench/bench/ponte_bench --benchmark_min_time=0 >/dev/null &&
+   python3 bench/comparar.py --pares 1 >/dev/null'
 etapa "Python client" bash tools/testar-cliente-python.sh build/ci
 etapa "Node.js client" bash tools/testar-cliente-node.sh build/ci
 etapa "Linux x86 (32-bit)" bash tools/testar-x86.sh
