@@ -47,6 +47,12 @@ class Carga(NamedTuple):
     ambiente_da_ponte: Optional[dict] = None  # variables added for the bridge
 
 
+def ambiente_do_processo(acrescimos=None):
+    """This environment without ACBR_DIR (the bridge then finds the stand-in beside itself), plus
+    `acrescimos`."""
+    return {**{k: v for k, v in os.environ.items() if k != "ACBR_DIR"}, **(acrescimos or {})}
+
+
 def rodar(*argumentos, **opcoes):
     return subprocess.run([str(a) for a in argumentos], check=True, **opcoes)
 
@@ -91,14 +97,12 @@ def exportar(revisao, destino):
 class Medidor:
     def __init__(self, build):
         self.medir = build / "bench" / "ponte_bench_medir"
-        # The bridge finds the stand-in beside itself only when ACBR_DIR is unset.
-        self.ambiente = {k: v for k, v in os.environ.items() if k != "ACBR_DIR"}
 
     def __call__(self, vezes, saida, entrada, comando, ambiente=None):
         """Seconds per run, peak resident KiB, output lines of the last run; `ambiente` adds variables."""
         resultado = subprocess.run([str(self.medir), str(vezes), saida, str(entrada), *map(str, comando)],
                                    check=True, capture_output=True, text=True,
-                                   env={**self.ambiente, **(ambiente or {})})
+                                   env=ambiente_do_processo(ambiente))
         total, rss, linhas = resultado.stdout.split()
         return float(total) / vezes, int(rss), int(linhas)
 
@@ -107,8 +111,8 @@ def respostas(ponte, entrada, linhas=None, ambiente=None):
     """The bridge's answer lines to the first `linhas` lines of the input (all of it when None)."""
     with open(entrada, "rb") as arquivo:
         texto = arquivo.read() if linhas is None else b"".join(arquivo.readline() for _ in range(linhas))
-    ambiente = {**{k: v for k, v in os.environ.items() if k != "ACBR_DIR"}, **(ambiente or {})}
-    saida = subprocess.run([str(ponte)], input=texto, capture_output=True, check=True, env=ambiente).stdout
+    saida = subprocess.run([str(ponte)], input=texto, capture_output=True, check=True,
+                           env=ambiente_do_processo(ambiente)).stdout
     return saida.decode().splitlines()
 
 
