@@ -58,5 +58,12 @@ if [ -n "$i386" ]; then
   echo "Habilitando a arquitetura i386"
   dpkg --add-architecture i386
 fi
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${faltando[@]}" >/dev/null
+# Another apt may hold the lock for a while; a mirror caught mid-sync fails one index: tried again,
+# and if it still fails the install goes on with what was fetched and says what is missing.
+apt=(apt-get -o DPkg::Lock::Timeout=600)
+for tentativa in 1 2 3; do
+  "${apt[@]}" update -qq && break
+  echo "apt-get update falhou (tentativa $tentativa)" >&2
+  sleep $((tentativa * 5))
+done
+"${apt[@]}" install -y -qq --no-install-recommends "${faltando[@]}" >/dev/null

@@ -45,7 +45,7 @@ ls -l "$temporario/dist"
 echo "--- tests, with the installed package"
 (cd "$temporario" && ACBR_PONTE=$ponte ACBR_PONTE_RODA=$(ls "$temporario"/dist/*.whl) \
   ACBR_PONTE_SDIST=$temporario/dist/$sdist "$ambiente/bin/python" -m unittest discover -v \
-  -s "$pacote/tests" -t "$pacote/tests" -p '*_teste.py') 2>&1 | tee "$temporario/testes.log"
+  -s "$pacote/tests" -t "$pacote/tests") 2>&1 | tee "$temporario/testes.log"
 if grep -q ResourceWarning "$temporario/testes.log"; then
   echo "testar-cliente-python: the tests left a ResourceWarning" >&2
   exit 1

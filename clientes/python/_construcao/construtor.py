@@ -1,9 +1,16 @@
 """The package's build backend (PEP 517, and PEP 660 for editable installs).
 
 It uses only the standard library, so that `pip install` works offline with any Python 3.9+,
-whether or not setuptools and wheel are installed. It builds a pure-Python wheel of src/ and an
-sdist, both byte-for-byte reproducible (fixed times, sorted entries, fixed modes;
-SOURCE_DATE_EPOCH moves the time).
+whether or not setuptools and wheel are installed. It builds a pure-Python wheel of src/, an
+sdist, and platform wheels that carry the release bridge: given the config settings
+`plataforma` (linux-x64, linux-x86, win-x64 or win-x86) and `binarios` (a folder holding
+<key>/acbr-ponte or <key>/acbr-ponte.exe for each key), the wheel carries the bridge of that key
+and, for a 64-bit platform, the 32-bit one of the same system, under acbr_ponte/bin/<key>/ with
+its sha256, and is tagged with what the binaries really need: for Linux the manylinux tag of the
+highest glibc symbol version they use. Every archive is byte-for-byte reproducible (fixed times,
+sorted entries, fixed modes; SOURCE_DATE_EPOCH moves the time).
+
+    pip wheel ./clientes/python -C plataforma=linux-x64 -C binarios=DIR
 """
 
 from __future__ import annotations
@@ -15,6 +22,7 @@ import io
 import json
 import os
 import re
+import struct
 import sys
 import tarfile
 import time
@@ -45,9 +53,88 @@ def build_wheel(
     config_settings: Optional[Dict[str, Any]] = None,
     metadata_directory: Optional[str] = None,
 ) -> str:
-    arquivos = [(os.path.relpath(caminho, os.path.join(RAIZ, "src")).replace(os.sep, "/"), _ler(caminho))
-                for caminho in _arquivos(os.path.join(RAIZ, "src", PACOTE))]
-    return _wheel(wheel_directory, arquivos)
+    arquivos = [(os.path.relpath(caminho, os.path.join(RAIZ, "src")).replace(os.sep, "/"), _ler(caminho), False)
+                for caminho in _arquivos(os.path.join(RAIZ, "src", PACOTE))
+                if not os.path.relpath(caminho, os.path.join(RAIZ, "src", PACOTE)).startswith("bin" + os.sep)]
+    config = config_settings or {}
+    plataforma, binarios = config.get("plataforma"), config.get("binarios")
+    if plataforma is None and binarios is None:
+        return _wheel(wheel_directory, arquivos, "any")
+    if plataforma not in _CHAVES or not binarios:
+        raise ValueError(f"a platform wheel needs plataforma (one of {', '.join(_CHAVES)}) and binarios: {config}")
+    executaveis = []
+    for chave in _CHAVES[plataforma]:
+        nome = "acbr-ponte.exe" if chave.startswith("win-") else "acbr-ponte"
+        dados = _ler(os.path.join(binarios, chave, nome))
+        resumo = hashlib.sha256(dados).hexdigest()
+        arquivos.append((f"{PACOTE}/bin/{chave}/{nome}", dados, True))
+        arquivos.append((f"{PACOTE}/bin/{chave}/acbr-ponte.sha256", f"{resumo}  {nome}\n".encode(), False))
+        executaveis.append(dados)
+    return _wheel(wheel_directory, arquivos, etiqueta_da_plataforma(plataforma, executaveis))
+
+
+# The bridges a platform wheel carries: a 64-bit one carries the 32-bit bridge of its system too.
+_CHAVES = {
+    "linux-x64": ["linux-x64", "linux-x86"],
+    "linux-x86": ["linux-x86"],
+    "win-x64": ["win-x64", "win-x86"],
+    "win-x86": ["win-x86"],
+}
+_ARQUITETURA_MANYLINUX = {"linux-x64": "x86_64", "linux-x86": "i686"}
+
+
+def etiqueta_da_plataforma(plataforma: str, executaveis: List[bytes]) -> str:
+    """The wheel's platform tag: win_amd64 / win32, or manylinux_X_Y_<arch> for the highest
+    GLIBC_X.Y symbol version any of the ELF executables needs."""
+    if plataforma == "win-x64":
+        return "win_amd64"
+    if plataforma == "win-x86":
+        return "win32"
+    versoes = [versao for dados in executaveis for versao in versoes_da_glibc(dados)]
+    if not versoes:
+        raise ValueError("no GLIBC_ symbol version in the executables: not a glibc program")
+    maior = max(versoes)
+    return f"manylinux_{maior[0]}_{maior[1]}_{_ARQUITETURA_MANYLINUX[plataforma]}"
+
+
+def versoes_da_glibc(dados: bytes) -> List[Tuple[int, int]]:
+    """The GLIBC_X.Y versions an ELF file's symbol version needs (.gnu.version_r) name."""
+    if dados[:4] != b"\x7fELF":
+        raise ValueError("not an ELF file")
+    bits64 = dados[4] == 2
+    ordem = "<" if dados[5] == 1 else ">"
+    if bits64:
+        shoff, = struct.unpack_from(ordem + "Q", dados, 0x28)
+        shentsize, shnum = struct.unpack_from(ordem + "HH", dados, 0x3A)
+    else:
+        shoff, = struct.unpack_from(ordem + "I", dados, 0x20)
+        shentsize, shnum = struct.unpack_from(ordem + "HH", dados, 0x2E)
+    secoes = []
+    for i in range(shnum):
+        base = shoff + i * shentsize
+        if bits64:
+            _, tipo, _, _, offset, tamanho, link, info = struct.unpack_from(ordem + "IIQQQQII", dados, base)
+        else:
+            _, tipo, _, _, offset, tamanho, link, info = struct.unpack_from(ordem + "IIIIIIII", dados, base)
+        secoes.append((tipo, offset, tamanho, link, info))
+    versoes = []
+    for tipo, offset, _, link, quantas in secoes:
+        if tipo != 0x6FFFFFFE:  # SHT_GNU_verneed
+            continue
+        nomes = secoes[link][1]
+        entrada = offset
+        for _ in range(quantas):
+            _, contagem, _, auxiliar, proxima = struct.unpack_from(ordem + "HHIII", dados, entrada)
+            aux = entrada + auxiliar
+            for _ in range(contagem):
+                _, _, _, nome, seguinte = struct.unpack_from(ordem + "IHHII", dados, aux)
+                texto = dados[nomes + nome : dados.index(b"\0", nomes + nome)].decode("ascii")
+                achado = re.fullmatch(r"GLIBC_(\d+)\.(\d+)(?:\.\d+)?", texto)
+                if achado:
+                    versoes.append((int(achado.group(1)), int(achado.group(2))))
+                aux += seguinte
+            entrada += proxima
+    return versoes
 
 
 def build_editable(
@@ -57,25 +144,30 @@ def build_editable(
 ) -> str:
     # A .pth line puts src/ on sys.path: src/ holds nothing but the package.
     pth = (os.path.join(RAIZ, "src") + "\n").encode()
-    return _wheel(wheel_directory, [(f"__editable__.{PACOTE}.pth", pth)])
+    return _wheel(wheel_directory, [(f"__editable__.{PACOTE}.pth", pth, False)], "any")
 
 
 def build_sdist(sdist_directory: str, config_settings: Optional[Dict[str, Any]] = None) -> str:
     metadados = metadados_do_projeto()
     base = f"{PACOTE}-{metadados['version']}"
-    entradas: List[Tuple[str, bytes]] = [(f"{base}/PKG-INFO", _metadata(metadados))]
+    entradas: List[Tuple[str, bytes, int]] = [(f"{base}/PKG-INFO", _metadata(metadados), 0o644)]
     for item in _DO_SDIST:
         caminho = os.path.join(RAIZ, item)
         for arquivo in _arquivos(caminho) if os.path.isdir(caminho) else [caminho]:
             relativo = os.path.relpath(arquivo, RAIZ).replace(os.sep, "/")
-            entradas.append((f"{base}/{relativo}", _ler(arquivo)))
+            entradas.append((f"{base}/{relativo}", _ler(arquivo), _modo(arquivo)))
+    # The table of cases every client shares lives beside the clients; the sdist's tests need it.
+    casos = os.path.join(os.path.dirname(RAIZ), "casos")
+    for arquivo in _arquivos(casos) if os.path.isdir(casos) else []:
+        relativo = os.path.relpath(arquivo, casos).replace(os.sep, "/")
+        entradas.append((f"{base}/casos/{relativo}", _ler(arquivo), _modo(arquivo)))
     arquivo_tar = io.BytesIO()
     with tarfile.open(fileobj=arquivo_tar, mode="w", format=tarfile.PAX_FORMAT) as tar:
-        for nome, dados in sorted(entradas):
+        for nome, dados, modo in sorted(entradas):
             info = tarfile.TarInfo(nome)
             info.size = len(dados)
             info.mtime = _epoca()
-            info.mode = 0o644
+            info.mode = modo
             tar.addfile(info, io.BytesIO(dados))
     nome = f"{base}.tar.gz"
     with open(os.path.join(sdist_directory, nome), "wb") as saida:
@@ -128,20 +220,23 @@ def ler_toml_simples(texto: str) -> Dict[str, Any]:
     return resultado
 
 
-def _wheel(diretorio: str, arquivos: List[Tuple[str, bytes]]) -> str:
+def _wheel(diretorio: str, arquivos: List[Tuple[str, bytes, bool]], plataforma: str) -> str:
+    """Writes the wheel of ``arquivos`` (name, bytes, executable) for a platform tag."""
     metadados = metadados_do_projeto()
     versao = metadados["version"]
     info = f"{PACOTE}-{versao}.dist-info"
-    roda = b"Wheel-Version: 1.0\nGenerator: acbr-ponte construtor\nRoot-Is-Purelib: true\nTag: py3-none-any\n"
-    entradas = sorted(arquivos) + [(f"{info}/METADATA", _metadata(metadados)), (f"{info}/WHEEL", roda)]
-    registro = "".join(f"{nome},sha256={_resumo(dados)},{len(dados)}\n" for nome, dados in entradas)
-    entradas.append((f"{info}/RECORD", (registro + f"{info}/RECORD,,\n").encode()))
-    nome = f"{PACOTE}-{versao}-py3-none-any.whl"
+    etiqueta = f"py3-none-{plataforma}"
+    pura = "true" if plataforma == "any" else "false"
+    roda = f"Wheel-Version: 1.0\nGenerator: acbr-ponte construtor\nRoot-Is-Purelib: {pura}\nTag: {etiqueta}\n".encode()
+    entradas = sorted(arquivos) + [(f"{info}/METADATA", _metadata(metadados), False), (f"{info}/WHEEL", roda, False)]
+    registro = "".join(f"{nome},sha256={_resumo(dados)},{len(dados)}\n" for nome, dados, _ in entradas)
+    entradas.append((f"{info}/RECORD", (registro + f"{info}/RECORD,,\n").encode(), False))
+    nome = f"{PACOTE}-{versao}-{etiqueta}.whl"
     momento = _momento_zip()
     with zipfile.ZipFile(os.path.join(diretorio, nome), "w", zipfile.ZIP_DEFLATED) as saida:
-        for caminho, dados in entradas:
+        for caminho, dados, executavel in entradas:
             entrada = zipfile.ZipInfo(caminho, momento)
-            entrada.external_attr = 0o100644 << 16
+            entrada.external_attr = (0o100755 if executavel else 0o100644) << 16
             entrada.compress_type = zipfile.ZIP_DEFLATED
             saida.writestr(entrada, dados)
     return nome
@@ -168,6 +263,11 @@ def _arquivos(diretorio: str) -> List[str]:
         subdiretorios[:] = sorted(d for d in subdiretorios if d != "__pycache__" and not d.startswith("."))
         achados += [os.path.join(raiz, nome) for nome in nomes if not nome.endswith(".pyc") and nome[0] != "."]
     return sorted(achados)
+
+
+def _modo(caminho: str) -> int:
+    """0o755 for what the tree has executable (the simulated bridges), else 0o644."""
+    return 0o755 if os.stat(caminho).st_mode & 0o111 else 0o644
 
 
 def _ler(caminho: str) -> bytes:

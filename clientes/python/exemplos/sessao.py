@@ -30,7 +30,7 @@ def main() -> int:
     opcoes = argumentos.parse_args()
 
     with Ponte(opcoes.executavel, tempo_limite=LIMITE, comandos_por_ponte=2) as ponte:
-        print(f"Ponte: {ponte.executavel}, ACBR_DIR={os.environ.get('ACBR_DIR', '(beside it)')}, "
+        print(f"Ponte: {ponte.executavel or os.environ.get('ACBR_PONTE') or '(do pacote ou do PATH)'}, ACBR_DIR={os.environ.get('ACBR_DIR', '(beside it)')}, "
               f"tempo_limite={LIMITE:g} s, comandos_por_ponte=2")
         chamar(ponte, "versao()", ponte.versao)
         chamar(ponte, "enviar({'cmd': 'ajuda'})", lambda: ponte.enviar({"cmd": "ajuda"}))

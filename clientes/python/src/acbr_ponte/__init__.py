@@ -5,8 +5,10 @@
     with Ponte() as ponte:
         print(ponte.versao())
 
-The bridge starts on the first call, is killed past the time limit, comes back on the next
-call after a crash or a hang, and is replaced every so many commands.
+The bridge starts on the first call, is killed past the time limit, comes back on the next call
+after a crash or a hang, and is replaced every so many commands. The bridge this package carries
+for the platform (platform wheels) runs from a copy in a per-user folder, where the library keeps
+its configuration file.
 """
 
 from __future__ import annotations
@@ -15,8 +17,10 @@ from ._erros import (
     ComandoRecusado,
     ErroAcbrPonte,
     ErroDaPonte,
+    LocalInseguro,
     PonteEncerrada,
     PonteFechada,
+    PonteNaoIniciada,
     RespostaInvalida,
     TempoEsgotado,
 )
@@ -28,9 +32,11 @@ __all__ = [
     "ComandoRecusado",
     "ErroAcbrPonte",
     "ErroDaPonte",
+    "LocalInseguro",
     "Ponte",
     "PonteEncerrada",
     "PonteFechada",
+    "PonteNaoIniciada",
     "RespostaInvalida",
     "TempoEsgotado",
     "Versao",
