@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/protocol/tabelas_unicode.inc from the Unicode Character Database.
+"""Writes src/protocolo/tabelas_unicode.inc from the Unicode Character Database.
 
 The table lists, as sorted inclusive ranges, the code points that the quoted notation of a
 string writes as \\u{...}: general categories Cc, Cf, Cs, Co, Cn (unassigned), Zl, Zp and
@@ -8,7 +8,7 @@ Zs without U+0020, together with every code point that has the Grapheme_Extend p
 Usage: gerar_tabelas_unicode.py [INPUT_DIR [OUTPUT_FILE]]
   INPUT_DIR   holds UnicodeData.txt and DerivedCoreProperties.txt
               (default /usr/share/unicode, Debian's unicode-data package)
-  OUTPUT_FILE default: src/protocol/tabelas_unicode.inc in this repository
+  OUTPUT_FILE default: src/protocolo/tabelas_unicode.inc in this repository
 Standard library only; the output depends on nothing but the two input files.
 """
 

@@ -1,4 +1,4 @@
-#include "protocol/leitor_json.hpp"
+#include "protocolo/leitor_json.hpp"
 
 #include "texto/utf8.hpp"
 #include "texto/varredura.hpp"

@@ -1,4 +1,4 @@
-#include "protocol/linha.hpp"
+#include "protocolo/linha.hpp"
 #include "texto/varredura.hpp"
 
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/numero.hpp"
+#include "protocolo/numero.hpp"
 #include "texto/varredura.hpp"
 
 #include <array>

@@ -1,6 +1,6 @@
-#include "protocol/comando.hpp"
-#include "protocol/leitor_json.hpp"
-#include "protocol/notacao.hpp"
+#include "protocolo/comando.hpp"
+#include "protocolo/leitor_json.hpp"
+#include "protocolo/notacao.hpp"
 #include "texto/posicao.hpp"
 #include "texto/varredura.hpp"
 

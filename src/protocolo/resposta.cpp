@@ -1,4 +1,4 @@
-#include "protocol/resposta.hpp"
+#include "protocolo/resposta.hpp"
 
 #include "texto/utf8.hpp"
 #include "texto/varredura.hpp"
