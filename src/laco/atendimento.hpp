@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocolo/comando.hpp"
+#include "protocolo/decodificador.hpp"
 #include "protocolo/resposta.hpp"
 #include "texto/acumulador.hpp"
 

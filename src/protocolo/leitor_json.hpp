@@ -111,15 +111,15 @@ public:
         const char* p = inicio;  // local: `char` reads may alias the members
         const char* const ate = fim_ - p > 16 ? p + 16 : fim_;
         while (p < ate && texto::classe_json(*p) == texto::ClasseJson::ascii) ++p;
-        ascii_simples_ = p < fim_ && *p == '"';
-        if (!ascii_simples_) return ler_resto_da_string(inicio, p, conteudo, rascunho);
+        ascii_sem_escapes_ = p < fim_ && *p == '"';
+        if (!ascii_sem_escapes_) return ler_resto_da_string(inicio, p, conteudo, rascunho);
         conteudo = std::string_view(inicio, static_cast<std::size_t>(p - inicio));
         p_ = p + 1;
         return true;
     }
     // Whether the last string ler_string read was found, in passing, to be ASCII without escapes
     // (false may also mean it was not looked at that closely: a long one).
-    bool string_ascii_simples() const { return ascii_simples_; }
+    bool string_ascii_sem_escapes() const { return ascii_sem_escapes_; }
     // At a minus sign or digit. `com_valor`: the number is described, so its value is wanted;
     // otherwise it is only checked, and `numero` may be left as it was.
     bool ler_numero(Numero& numero, bool com_valor = true) {
@@ -169,7 +169,7 @@ private:
     const char* p_;
     const char* fim_;
     FalhaJson falha_;
-    bool ascii_simples_ = false;
+    bool ascii_sem_escapes_ = false;
 };
 
 }  // namespace ponte::protocolo

@@ -145,7 +145,7 @@ void anexar_resposta_comando_invalido(texto::Acumulador& saida, std::string_view
         anexar_escapando(saida, diagnostico);
         return;
     }
-    assert(texto::ascii_sem_escapes_json(diagnostico.data(), diagnostico.data() + diagnostico.size()));
+    assert(texto::ascii_sem_escapes(diagnostico));
     // The three pieces in one room: one bound check, the fixed ones copied as constants.
     const std::size_t tamanho = abertura_comando_invalido.size() + diagnostico.size() + fecho_comando_invalido.size();
     char* destino = saida.abrir(tamanho);

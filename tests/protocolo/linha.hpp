@@ -1,7 +1,7 @@
 #pragma once
 
 #include "comum/json_valido.hpp"
-#include "protocolo/comando.hpp"
+#include "protocolo/decodificador.hpp"
 #include "protocolo/resposta.hpp"
 
 #include <gtest/gtest.h>
