@@ -3,7 +3,7 @@
 // JSON, the same every time, a success only for the version command, and every diagnostic a
 // known kind whose column lies within the line.
 #include "protocolo/decodificador.hpp"
-#include "protocolo/leitor_json.hpp"
+#include "protocolo/diagnosticos_json.hpp"
 #include "protocolo/resposta.hpp"
 #include "texto/espaco_branco.hpp"
 #include "texto/utf8.hpp"

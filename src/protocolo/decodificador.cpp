@@ -1,6 +1,8 @@
 #include "protocolo/decodificador.hpp"
 #include "protocolo/leitor_json.hpp"
 #include "protocolo/notacao.hpp"
+#include "protocolo/numero_json.hpp"
+#include "protocolo/string_json.hpp"
 #include "texto/posicao.hpp"
 #include "texto/varredura.hpp"
 
@@ -282,14 +284,13 @@ void LeitorDeComando::escrever_diagnostico(std::string_view texto, Quebras quebr
 // this bridge does not know. `{"cmd":"`, a short name of plain ASCII and its closing quote decide
 // the answer by themselves, since the reader fails right after that quote whatever follows: the
 // name, when the text starts so and the name is not the one known. Anything else, spaces or
-// escapes or a long or non-ASCII name included, goes to the reader.
+// escapes or a long or non-ASCII name included, goes to the reader. The name is the one the
+// reader's quick path for strings would settle.
 std::optional<std::string_view> variante_desconhecida_a_vista(std::string_view texto) {
     if (!texto.starts_with(abertura_usual)) return std::nullopt;
     const char* const nome = texto.data() + abertura_usual.size();
     const char* const fim = texto.data() + texto.size();
-    const char* const ate = fim - nome > 16 ? nome + 16 : fim;
-    const char* p = nome;
-    while (p < ate && texto::classe_json(*p) == texto::ClasseJson::ascii) ++p;
+    const char* const p = detalhe::fim_do_ascii_curto(nome, fim);
     if (p == fim || *p != '"') return std::nullopt;
     const std::string_view variante(nome, static_cast<std::size_t>(p - nome));
     if (variante == nome_da_versao) return std::nullopt;

@@ -1,6 +1,6 @@
 // The public JSON conformance corpus, as an outside check of the reader: each file's text is
 // put in an ignored member in front of the tag, {"x":TEXT,"cmd":"versao"}.
-#include "protocolo/leitor_json.hpp"
+#include "protocolo/diagnosticos_json.hpp"
 #include "protocolo/linha.hpp"
 #include "texto/utf8.hpp"
 
