@@ -299,8 +299,8 @@ std::optional<std::string_view> variante_desconhecida_a_vista(std::string_view t
 
 }  // namespace
 
-// flatten: the reading and writing helpers of this file are inlined into one body (measured: a
-// few percent fewer instructions per short line).
+// flatten: the reading and writing helpers of this file, and the reader's quick paths, are
+// inlined into one body, which every short line runs (see docs/performance.md).
 [[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto, Quebras quebras) {
     diagnostico_.esvaziar(capacidade_retida);
     if (const std::optional<std::string_view> variante = variante_desconhecida_a_vista(texto)) {
