@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Whole-process benchmarks of the bridge against the physical limit of each workload.
 
-Builds the bridge in release mode at -O2 (the release preset's settings, plus PONTE_BENCH) with
-the baselines of bench/baselines/, writes the inputs, checks the bridge's answers to each, then
+Builds the bridge in release mode (the release preset's settings, its flags included, plus
+PONTE_BENCH) with the baselines of bench/baselines/, built with the same flags, writes the inputs, checks the bridge's answers to each, then
 runs each workload on the bridge and on its baselines interleaved, A B A B ..., and prints a
 Markdown report: medians, the ratio of the medians (bridge / baseline), every pair's ratio, the
 target, peak resident memory, and the machine's load before and after.
@@ -28,7 +28,6 @@ from pathlib import Path
 from typing import Callable, NamedTuple, Optional
 
 RAIZ = Path(__file__).resolve().parent.parent
-OTIMIZACAO = "-O2 -DNDEBUG"
 BASES = ["ponte_bench_entradas", "ponte_bench_medir", "base_linhas_fixas", "base_ciclo_da_biblioteca",
          "base_ler_ate_o_fim", "base_rapidjson", "base_simdjson"]
 
@@ -58,12 +57,21 @@ def rodar(*argumentos, **opcoes):
 
 
 def variaveis_do_preset_release(fonte):
-    """The cache variables of the release preset, so that the binary measured is the shipped one."""
-    presets = json.loads((fonte / "CMakePresets.json").read_text())
-    for preset in presets["configurePresets"]:
-        if preset["name"] == "release":
-            return dict(preset.get("cacheVariables", {}))
-    return {"CMAKE_BUILD_TYPE": "Release"}
+    """The cache variables of the release preset, inherited ones included, so that the binary
+    measured is the shipped one (an earlier revision's presets may not inherit)."""
+    presets = {p["name"]: p for p in json.loads((fonte / "CMakePresets.json").read_text())["configurePresets"]}
+
+    def variaveis(nome):
+        preset = presets[nome]
+        herdados = preset.get("inherits", [])
+        resultado = {}
+        # The first preset inherited wins over the later ones; the preset's own values over all.
+        for pai in reversed([herdados] if isinstance(herdados, str) else herdados):
+            resultado.update(variaveis(pai))
+        resultado.update(preset.get("cacheVariables", {}))
+        return resultado
+
+    return variaveis("release") if "release" in presets else {"CMAKE_BUILD_TYPE": "Release"}
 
 
 def construir(fonte, build, alvos, bench):
@@ -71,8 +79,6 @@ def construir(fonte, build, alvos, bench):
     variaveis.update({
         "PONTE_BENCH": "ON" if bench else "OFF",
         "PONTE_TESTES": "OFF",
-        "CMAKE_C_FLAGS_RELEASE": OTIMIZACAO,
-        "CMAKE_CXX_FLAGS_RELEASE": OTIMIZACAO,
     })
     rodar("cmake", "-S", fonte, "-B", build, "-G", "Ninja",
           *[f"-D{nome}={valor}" for nome, valor in variaveis.items()], stdout=subprocess.DEVNULL)
@@ -249,7 +255,8 @@ def main():
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
     linhas_md = [
         f"Run of {inicio} on {cpu}, {os.cpu_count()} cores, Linux {platform.release()}; {compilador}; "
-        f"bridge ({origem}) and baselines at `{OTIMIZACAO}`, release preset settings: "
+        f"bridge ({origem}) and baselines at `{variaveis.get('CMAKE_CXX_FLAGS_RELEASE', 'CMake default')}`, "
+        f"release preset settings: "
         f"`{' '.join(f'{k}={v}' for k, v in sorted(variaveis.items()))}`. "
         f"{opcoes.pares} interleaved pairs per workload. Load average (1, 5, 15 min): {carga_antes} before, "
         f"{carga_depois} after.",

@@ -1,5 +1,5 @@
 #include "linhas.hpp"
-#include "protocol/comando.hpp"
+#include "protocolo/decodificador.hpp"
 #include "registro.hpp"
 #include "texto/espaco_branco.hpp"
 #include "texto/utf8.hpp"

@@ -1,5 +1,5 @@
 #include "laco/atendimento.hpp"
-#include "protocol/resposta.hpp"
+#include "protocolo/resposta.hpp"
 #include "registro.hpp"
 
 #include <benchmark/benchmark.h>

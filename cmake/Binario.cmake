@@ -10,9 +10,9 @@ set(PONTE_CONFERIR_BINARIO "${CMAKE_CURRENT_LIST_DIR}/conferir_binario.cmake")
 include(CheckCXXSourceCompiles)
 
 # All the bridge and the static libstdc++ take from libm is the floating-point environment
-# (fegetenv and fesetenv, and fegetround and fesetround in to_chars): a few instructions each.
-# Taken from libm.a, they spare every start of the process the mapping of libm (about 0.07 ms,
-# see docs/performance.md). `-u` makes the linker take them wherever the references are on the
+# (fegetenv and fesetenv, and fegetround and fesetround in to_chars), small functions. Taken
+# from libm.a, they spare every start of the process the mapping of libm (its cost: see
+# docs/performance.md). `-u` makes the linker take them wherever the references are on the
 # command line; the driver's own -lm then has nothing left to settle and --as-needed drops it.
 set(PONTE_LIBM_ESTATICA "-Wl,-u,fegetenv,-u,fesetenv,-u,fegetround,-u,fesetround,-Bstatic,-lm,-Bdynamic")
 

@@ -2,9 +2,9 @@
 // would hand over (well-formed UTF-8, trimmed, non-empty), the answer must be one line of valid
 // JSON, the same every time, a success only for the version command, and every diagnostic a
 // known kind whose column lies within the line.
-#include "protocol/comando.hpp"
-#include "protocol/leitor_json.hpp"
-#include "protocol/resposta.hpp"
+#include "protocolo/decodificador.hpp"
+#include "protocolo/diagnosticos_json.hpp"
+#include "protocolo/resposta.hpp"
 #include "texto/espaco_branco.hpp"
 #include "texto/utf8.hpp"
 

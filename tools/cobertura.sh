@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the `cobertura` preset (g++ --coverage), runs every test, and prints gcovr's line and
 # branch coverage of src/ (unreachable and exception-only branches left out). Fails when
-# src/protocol/ or src/acbr/ is below 95 % of lines or 90 % of branches.
+# src/protocolo/ or src/acbr/ is below 95 % of lines or 90 % of branches.
 #   tools/cobertura.sh [BUILD_DIR]        BUILD_DIR defaults to build/cobertura
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +19,7 @@ gcovr --root . --object-directory "$build" --filter 'src/' --exclude-unreachable
 echo
 gcovr --add-tracefile "$dados" --root . --filter 'src/' --sort-percentage
 falhou=0
-for diretorio in src/protocol/ src/acbr/; do
+for diretorio in src/protocolo/ src/acbr/; do
   echo "== $diretorio"
   gcovr --add-tracefile "$dados" --root . --filter "$diretorio" --print-summary --output "$build/cobertura.txt" \
     --fail-under-line 95 --fail-under-branch 90 || { echo "cobertura: $diretorio below 95 % lines / 90 % branches" >&2; falhou=1; }

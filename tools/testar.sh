@@ -6,7 +6,8 @@
 # archive, the benchmarks and the whole-process comparison (built and run once, no timing
 # asserted), the Python and Node.js host clients against the built bridge, and the suites of the
 # other platforms: Linux x86, Linux ARM64 and s390x (under qemu-user), Windows x64 and x86 (under
-# Wine), each with its release binary.
+# Wine), each with its release binary. Every build is a CMake preset (CMakePresets.json); the
+# release binaries are all checked by tools/conferir_lancamento.py.
 # On a fresh Debian 12, run as root, it first installs the Debian packages it needs.
 #   tools/testar.sh            everything (what CI runs)
 #   tools/testar.sh rapido     only the first stage: the g++ build and its tests
@@ -31,14 +32,23 @@ etapa() {
   etapas=$((etapas + 1))
 }
 
+# A platform's suite, then its release binary and archive, checked.
+plataforma() {
+  cmake --workflow --preset "$1"
+  lancamento "$1-release"
+}
+lancamento() {
+  cmake --workflow --preset "$1"
+  python3 tools/conferir_lancamento.py "build/$1"
+}
+
 etapa "g++, warnings as errors, all tests" cmake --workflow --preset ci
 etapa "static analysis" bash tools/analisar.sh build/ci
 etapa "clang with ASan and UBSan, all tests" cmake --workflow --preset asan
 etapa "fuzzing, 60 s per target" bash tools/fuzz.sh 60
 etapa "valgrind session" bash tools/valgrind.sh build/ci
 etapa "coverage" bash tools/cobertura.sh
-etapa "release binary" bash tools/binario.sh
-etapa "release archive" bash tools/pacote.sh
+etapa "release binary and its archive" lancamento release
 # The whole-process comparison too, one pair per workload: it checks the bridge's answer to each
 # workload before timing it, which keeps the script in step with the bridge.
 etapa "benchmarks build and run once" bash -c \
@@ -46,11 +56,11 @@ etapa "benchmarks build and run once" bash -c \
    python3 bench/comparar.py --pares 1 >/dev/null'
 etapa "Python client" bash tools/testar-cliente-python.sh build/ci
 etapa "Node.js client" bash tools/testar-cliente-node.sh build/ci
-etapa "Linux x86 (32-bit)" bash tools/testar-x86.sh
-etapa "Linux ARM64 under qemu" bash tools/testar-qemu.sh aarch64
-etapa "Linux s390x (big-endian) under qemu" bash tools/testar-qemu.sh s390x
-etapa "Windows x64 under Wine" bash tools/testar-windows.sh x64
-etapa "Windows x86 (32-bit) under Wine" bash tools/testar-windows.sh x86
+etapa "Linux x86 (32-bit)" plataforma x86
+etapa "Linux ARM64 under qemu" plataforma aarch64
+etapa "Linux s390x (big-endian) under qemu" plataforma s390x
+etapa "Windows x64 under Wine" plataforma windows
+etapa "Windows x86 (32-bit) under Wine" plataforma windows-x86
 
 echo
 echo "stages: $etapas passed, 0 failed"

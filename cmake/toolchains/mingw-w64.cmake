@@ -21,10 +21,12 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
-# Tests and test discovery run the built programs through Wine.
+# Tests and test discovery run the built programs through Wine, by way of wine.sh, which keeps
+# the prefix's server running between them.
 find_program(PONTE_WINE NAMES ${_ponte_wine} HINTS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(PONTE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTE_WINE})
+find_program(PONTE_WINESERVER NAMES wineserver HINTS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(PONTE_WINE AND PONTE_WINESERVER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine.sh ${PONTE_WINESERVER} ${PONTE_WINE})
 endif()
 
 # nlohmann_json's headers without the rest of the host's /usr/include.

@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "acbr/ambiente.hpp"
 
 #include "acbr/utf16_windows.hpp"
@@ -33,5 +30,3 @@ std::optional<std::string> variavel_de_ambiente(const char* nome) {
 }
 
 }  // namespace ponte::acbr
-
-#endif  // _WIN32

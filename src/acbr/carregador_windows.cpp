@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "acbr/carregador.hpp"
 
 #include "acbr/utf16_windows.hpp"
@@ -97,5 +94,3 @@ std::variant<void*, Falha> procurar(const Biblioteca& biblioteca, const char* no
 }
 
 }  // namespace ponte::acbr::carregador
-
-#endif  // _WIN32

@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "acbr/executavel.hpp"
 
 #include "acbr/utf16_windows.hpp"
@@ -31,5 +28,3 @@ std::optional<std::string> caminho_do_executavel() {
 }
 
 }  // namespace ponte::acbr
-
-#endif  // _WIN32

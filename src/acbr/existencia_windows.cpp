@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "acbr/existencia.hpp"
 
 #include "acbr/utf16_windows.hpp"
@@ -25,5 +22,3 @@ bool existe(const std::string& caminho) {
 }
 
 }  // namespace ponte::acbr
-
-#endif  // _WIN32

@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "acbr/utf16_windows.hpp"
 
 #include <windows.h>
@@ -44,5 +41,3 @@ std::optional<std::string> de_utf16(std::wstring_view utf16) { return converter(
 std::string de_utf16_leniente(std::wstring_view utf16) { return converter(utf16, 0).value_or(std::string()); }
 
 }  // namespace ponte::acbr::windows
-
-#endif  // _WIN32

@@ -21,11 +21,11 @@ namespace {
 using protocolo::Resposta;
 
 // What the library gave before it was unloaded: the failed stage's text, or the texts read.
-struct Leitura {
+struct TextosLidos {
     std::optional<std::string> nome;
     std::optional<std::string> versao;
 };
-using Desfecho = std::variant<std::string, Leitura>;
+using Desfecho = std::variant<std::string, TextosLidos>;
 
 std::string juntar(std::string_view prefixo, std::string_view detalhe) {
     std::string texto(prefixo);
@@ -105,10 +105,10 @@ Desfecho consultar(const std::string& caminho) {
         return juntar(mensagens::inicializar_devolveu, std::to_string(resultado));
     }
 
-    Leitura leitura;
-    leitura.nome = ler_texto(biblioteca, handle.variavel(), "NFE_Nome");
-    leitura.versao = ler_texto(biblioteca, handle.variavel(), "NFE_Versao");
-    return leitura;
+    TextosLidos lidos;
+    lidos.nome = ler_texto(biblioteca, handle.variavel(), "NFE_Nome");
+    lidos.versao = ler_texto(biblioteca, handle.variavel(), "NFE_Versao");
+    return lidos;
 }
 
 }  // namespace
@@ -125,8 +125,8 @@ Resposta versao() {
     if (auto* erro = std::get_if<std::string>(&desfecho)) {
         return Resposta::falha(std::move(*erro));
     }
-    auto& leitura = std::get<Leitura>(desfecho);
-    return Resposta::sucesso(std::move(leitura.nome), std::move(leitura.versao));
+    auto& lidos = std::get<TextosLidos>(desfecho);
+    return Resposta::sucesso(std::move(lidos.nome), std::move(lidos.versao));
 }
 
 }  // namespace ponte::acbr

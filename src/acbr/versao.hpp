@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/resposta.hpp"
+#include "protocolo/resposta.hpp"
 
 namespace ponte::acbr {
 

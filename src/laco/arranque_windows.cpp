@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "laco/arranque.hpp"
 
 #include <fcntl.h>
@@ -44,5 +41,3 @@ ProcessoPreparado preparar_processo() noexcept {
 }
 
 }  // namespace ponte::laco
-
-#endif  // _WIN32

@@ -23,7 +23,7 @@ void Atendente::atender(std::string_view comando, texto::Acumulador& resposta, p
     const std::optional<protocolo::Comando> decodificado = decodificador_.decodificar(comando, quebras);
     if (!decodificado) {
         protocolo::anexar_resposta_comando_invalido(resposta, decodificador_.diagnostico(),
-                                                    decodificador_.diagnostico_simples()
+                                                    decodificador_.diagnostico_ascii_sem_escapes()
                                                         ? protocolo::Conteudo::ascii_sem_escapes
                                                         : protocolo::Conteudo::qualquer);
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/comando.hpp"
-#include "protocol/resposta.hpp"
+#include "protocolo/decodificador.hpp"
+#include "protocolo/resposta.hpp"
 #include "texto/acumulador.hpp"
 
 #include <functional>

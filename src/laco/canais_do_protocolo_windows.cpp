@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "laco/canais_do_protocolo.hpp"
 
 #include <fcntl.h>
@@ -56,5 +53,3 @@ int CanaisDoProtocolo::entrada() const noexcept { return entrada_.aberto() ? ent
 int CanaisDoProtocolo::saida() const noexcept { return saida_.aberto() ? saida_.numero() : 1; }
 
 }  // namespace ponte::laco
-
-#endif  // _WIN32

@@ -1,6 +1,3 @@
-// Built on Windows only (see CMakeLists.txt); elsewhere the guard leaves an empty file for tools
-// that read every source.
-#ifdef _WIN32
 #include "laco/estado_do_processo.hpp"
 
 #include <windows.h>
@@ -49,5 +46,3 @@ void EstadoDoProcesso::restaurar() const noexcept {
 }
 
 }  // namespace ponte::laco
-
-#endif  // _WIN32

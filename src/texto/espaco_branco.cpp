@@ -2,29 +2,40 @@
 
 #include "texto/utf8.hpp"
 
+#include <cstddef>
+#include <iterator>
+
 namespace ponte::texto {
 
+namespace {
+
+struct Faixa {
+    char32_t primeiro;
+    char32_t ultimo;
+};
+
+constexpr Faixa espacos_brancos[] = {
+#include "texto/espaco_branco.inc"
+};
+
+// The search below stops at the first range past the point: the ranges must be sorted.
+constexpr bool faixas_em_ordem() {
+    for (std::size_t i = 1; i < std::size(espacos_brancos); ++i) {
+        if (espacos_brancos[i - 1].ultimo >= espacos_brancos[i].primeiro) return false;
+    }
+    return true;
+}
+static_assert(faixas_em_ordem(), "espaco_branco.inc must hold sorted, disjoint ranges");
+
+}  // namespace
+
 bool e_espaco_branco(char32_t ponto) {
-    if (ponto >= 0x2000U && ponto <= 0x200AU) {
-        return true;
+    // A handful of short ranges: one pass, stopping at the first that starts past the point.
+    for (const Faixa& faixa : espacos_brancos) {
+        if (ponto < faixa.primeiro) return false;
+        if (ponto <= faixa.ultimo) return true;
     }
-    switch (ponto) {
-    case 0x0009U:
-    case 0x000AU:
-    case 0x000BU:
-    case 0x000CU:
-    case 0x000DU:
-    case 0x0020U:
-    case 0x0085U:
-    case 0x00A0U:
-    case 0x1680U:
-    case 0x2028U:
-    case 0x2029U:
-    case 0x202FU:
-    case 0x205FU:
-    case 0x3000U: return true;
-    default: return false;
-    }
+    return false;
 }
 
 // The ends that the inline check could not settle: characters decoded one by one.

@@ -5,7 +5,7 @@
 
 namespace ponte::texto {
 
-// The 25 code points with the Unicode White_Space property.
+// The code points with the Unicode White_Space property (espaco_branco.inc, generated).
 bool e_espaco_branco(char32_t ponto);
 
 namespace detalhe {

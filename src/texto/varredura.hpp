@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -161,11 +162,12 @@ inline constexpr std::array<ClasseJson, 256> classes_json = [] {
 
 inline ClasseJson classe_json(char c) { return classes_json[static_cast<unsigned char>(c)]; }
 
-// Whether every byte of the text is ASCII that a JSON string holds as it is.
-inline bool ascii_sem_escapes_json(const char* p, const char* fim) {
-    const auto n = static_cast<std::size_t>(fim - p);
-    if (n > 16) return primeiro_especial_json_ou_nao_ascii(p, fim) == fim;
-    return detalhe::marcas_em_texto_curto(p, n, detalhe::especiais_na_palavra<true>) == 0;
+// Whether every byte of the text is ASCII that a JSON string holds as it is: ASCII without
+// escapes, which the reader, the decoder and the encoder all ask about by this one name.
+inline bool ascii_sem_escapes(std::string_view texto) {
+    const char* const fim = texto.data() + texto.size();
+    if (texto.size() > 16) return primeiro_especial_json_ou_nao_ascii(texto.data(), fim) == fim;
+    return detalhe::marcas_em_texto_curto(texto.data(), texto.size(), detalhe::especiais_na_palavra<true>) == 0;
 }
 
 // The first line feed in [p, fim), or nullptr. The line splitter asks this once per line: a short

@@ -2,7 +2,7 @@
 #include "acbr/mensagens.hpp"
 #include "ambiente.hpp"
 #include "comum/json_valido.hpp"
-#include "protocol/resposta.hpp"
+#include "protocolo/resposta.hpp"
 
 #include <gtest/gtest.h>
 

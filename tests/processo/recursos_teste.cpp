@@ -91,6 +91,9 @@ class Memoria : public testing::TestWithParam<Crescimento> {
 protected:
     void SetUp() override {
         if (std::string(PONTE_ARQUIVO_DA_LIB).empty()) GTEST_SKIP() << "ACBrLib is not published for this platform";
+#if defined(PONTE_SOB_EMULADOR)
+        GTEST_SKIP() << "under qemu-user the resident memory is the emulator's, whose code caches grow with every load";
+#endif
 #if defined(__SANITIZE_ADDRESS__)
         GTEST_SKIP() << "AddressSanitizer's quarantine holds freed memory on purpose";
 #elif defined(__has_feature)
@@ -123,7 +126,7 @@ TEST_P(Memoria, SoAFalsaComCthreadsCresce) {
     ASSERT_GT(antes, 0U);
     const std::size_t crescimento = depois > antes ? depois - antes : 0;
     if (GetParam().cresce) {
-        // About 8 KiB a cycle: 16 MiB over 2,000 queries.
+        // Its leak per cycle (docs/biblioteca.md) adds up to far more than this over 2,000 queries.
         EXPECT_GT(crescimento, 8U * 1024) << antes << " KiB -> " << depois << " KiB";
     } else {
         EXPECT_LT(crescimento, 512U) << antes << " KiB -> " << depois << " KiB";

@@ -3,7 +3,7 @@
 // bridge's answers with them. Never optimise or fix it here: it is the yardstick.
 #include "referencia/notacao.hpp"
 
-#include "protocol/unicode.hpp"
+#include "protocolo/unicode.hpp"
 #include "referencia/utf8.hpp"
 
 #include <array>

@@ -94,14 +94,13 @@ TEST(Varredura, TextoCurtoAsciiSemEscapes) {
     for (const unsigned char enchimento : {'a', ' ', '!', '#', '[', ']', '\x7F'}) {
         for (std::size_t tamanho = 0; tamanho <= 20; ++tamanho) {
             const std::string limpo(tamanho, static_cast<char>(enchimento));
-            EXPECT_TRUE(ascii_sem_escapes_json(limpo.data(), limpo.data() + tamanho)) << tamanho;
+            EXPECT_TRUE(ascii_sem_escapes(limpo)) << tamanho;
             for (std::size_t posicao = 0; posicao < tamanho; ++posicao) {
                 for (int valor = 0; valor < 256; ++valor) {
                     std::string texto = limpo;
                     texto[posicao] = static_cast<char>(valor);
                     const char* fim = texto.data() + tamanho;
-                    ASSERT_EQ(ascii_sem_escapes_json(texto.data(), fim),
-                              primeiro_especial_byte_a_byte<true>(texto.data(), fim) == fim)
+                    ASSERT_EQ(ascii_sem_escapes(texto), primeiro_especial_byte_a_byte<true>(texto.data(), fim) == fim)
                         << "filler " << int{enchimento} << ", byte " << valor << " at " << posicao << " of " << tamanho;
                 }
             }

@@ -1,5 +1,5 @@
-#include "protocol/numero.hpp"
-#include "protocol/notacao.hpp"
+#include "protocolo/numero.hpp"
+#include "protocolo/notacao.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "protocol/unicode.hpp"
+#include "protocolo/unicode.hpp"
 
 #include <gtest/gtest.h>
 

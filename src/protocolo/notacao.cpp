@@ -1,6 +1,6 @@
-#include "protocol/notacao.hpp"
+#include "protocolo/notacao.hpp"
 
-#include "protocol/unicode.hpp"
+#include "protocolo/unicode.hpp"
 #include "texto/utf8.hpp"
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "protocol/resposta.hpp"
+#include "protocolo/resposta.hpp"
 #include "comum/json_valido.hpp"
 
 #include <gtest/gtest.h>

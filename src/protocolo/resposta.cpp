@@ -1,4 +1,4 @@
-#include "protocol/resposta.hpp"
+#include "protocolo/resposta.hpp"
 
 #include "texto/utf8.hpp"
 #include "texto/varredura.hpp"
@@ -86,7 +86,7 @@ bool anexar_diagnostico_escapado(texto::Acumulador& saida, std::string_view diag
 
 // The general case: the diagnostic escaped as it is copied, or the fixed fallback. Apart from the
 // usual case so that the usual case stays a small function. flatten: the scans are inlined into
-// this loop (measured: about 50 instructions fewer per answer that needs them).
+// this loop (see docs/performance.md).
 [[gnu::flatten, gnu::noinline]] void anexar_escapando(texto::Acumulador& saida, std::string_view diagnostico) {
     const std::size_t antes = saida.tamanho();
     saida.anexar(abertura_comando_invalido);
@@ -145,7 +145,7 @@ void anexar_resposta_comando_invalido(texto::Acumulador& saida, std::string_view
         anexar_escapando(saida, diagnostico);
         return;
     }
-    assert(texto::ascii_sem_escapes_json(diagnostico.data(), diagnostico.data() + diagnostico.size()));
+    assert(texto::ascii_sem_escapes(diagnostico));
     // The three pieces in one room: one bound check, the fixed ones copied as constants.
     const std::size_t tamanho = abertura_comando_invalido.size() + diagnostico.size() + fecho_comando_invalido.size();
     char* destino = saida.abrir(tamanho);

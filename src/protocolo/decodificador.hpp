@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocolo/comando.hpp"
 #include "texto/acumulador.hpp"
 
 #include <optional>
@@ -8,13 +9,6 @@
 #include <variant>
 
 namespace ponte::protocolo {
-
-// The version query, "versao" on the wire. It takes no parameters.
-struct Versao {
-    friend bool operator==(Versao, Versao) = default;
-};
-
-using Comando = std::variant<Versao>;
 
 // Whether a command text may hold line feeds. The loop's lines hold none, which it knows from
 // cutting them: the position of a failure in one is its byte count, no need to look for any.
@@ -32,11 +26,11 @@ public:
     std::string_view diagnostico() const { return diagnostico_.texto(); }
     // Whether that diagnostic is ASCII with nothing to escape in a JSON string: it holds no text
     // taken from the command that is not.
-    bool diagnostico_simples() const { return diagnostico_simples_; }
+    bool diagnostico_ascii_sem_escapes() const { return diagnostico_ascii_sem_escapes_; }
 
 private:
     texto::Acumulador diagnostico_;
-    bool diagnostico_simples_ = true;
+    bool diagnostico_ascii_sem_escapes_ = true;
     std::string rascunho_;  // unescaped strings that hold escapes
 };
 

@@ -4,7 +4,7 @@
 // answer buffer serve every line, as in the process, so that nothing left from one line shows in
 // the next.
 #include "laco/atendimento.hpp"
-#include "protocol/leitor_json.hpp"
+#include "protocolo/diagnosticos_json.hpp"
 #include "referencia/comando.hpp"
 #include "referencia/resposta.hpp"
 #include "referencia/utf8.hpp"

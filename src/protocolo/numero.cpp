@@ -1,6 +1,6 @@
-#include "protocol/numero.hpp"
+#include "protocolo/numero.hpp"
 
-#include "protocol/notacao.hpp"
+#include "protocolo/notacao.hpp"
 
 #include <array>
 #include <charconv>

@@ -1,6 +1,8 @@
-#include "protocol/comando.hpp"
-#include "protocol/leitor_json.hpp"
-#include "protocol/notacao.hpp"
+#include "protocolo/decodificador.hpp"
+#include "protocolo/leitor_json.hpp"
+#include "protocolo/notacao.hpp"
+#include "protocolo/numero_json.hpp"
+#include "protocolo/string_json.hpp"
 #include "texto/posicao.hpp"
 #include "texto/varredura.hpp"
 
@@ -46,11 +48,6 @@ void anexar_inteiro(texto::Acumulador& destino, std::size_t valor) {
     destino.avancar_ate(escrever_inteiro(destino.abrir(digitos_maximos), valor));
 }
 
-// Whether the text goes into a JSON string as it is, and is ASCII (see Conteudo).
-bool ascii_sem_escapes(std::string_view texto) {
-    return texto::ascii_sem_escapes_json(texto.data(), texto.data() + texto.size());
-}
-
 void anexar_variante_desconhecida(texto::Acumulador& diagnostico, std::string_view nome) {
     constexpr std::string_view antes = "unknown variant `";
     constexpr std::string_view depois = "`, expected `versao`";
@@ -73,11 +70,12 @@ void anexar_posicao(texto::Acumulador& diagnostico, texto::Posicao posicao) {
     diagnostico.avancar_ate(escrever_inteiro(p, posicao.coluna));
 }
 
-// One decoding. Failures of the reader are its fixed syntax diagnostics; the failures about the
-// command's content are written into the diagnostic buffer, empty until then, as they are found.
-class Leitura {
+// Reads one command text on the JSON reader, for one decoding. Failures of the JSON reader are its
+// fixed syntax diagnostics; the failures about the command's content are written into the
+// diagnostic buffer, empty until then, as they are found.
+class LeitorDeComando {
 public:
-    Leitura(std::string_view texto, texto::Acumulador& diagnostico, std::string& rascunho)
+    LeitorDeComando(std::string_view texto, texto::Acumulador& diagnostico, std::string& rascunho)
         : leitor_(texto), diagnostico_(diagnostico), rascunho_(rascunho) {}
 
     bool ler_comando();
@@ -87,7 +85,7 @@ public:
 
     // Whether the diagnostic is ASCII with nothing to escape in JSON: false once a text taken
     // from the command that is not so has gone into it.
-    bool diagnostico_simples() const { return simples_; }
+    bool diagnostico_ascii_sem_escapes() const { return ascii_sem_escapes_; }
 
 private:
     bool ler_escalar(int c, Escalar& escalar);
@@ -112,7 +110,7 @@ private:
     LeitorJson leitor_;
     texto::Acumulador& diagnostico_;
     std::string& rascunho_;
-    bool simples_ = true;
+    bool ascii_sem_escapes_ = true;
     bool escrito_ = false;  // the failure is the decoder's own, in the buffer
     bool com_posicao_ = true;
     std::size_t ponto_ = 0;
@@ -120,7 +118,7 @@ private:
 
 // Reads a value that cannot be an array or object (the caller looks at those itself). The text of
 // a string lives in the line or in the scratch buffer until the next string is read.
-bool Leitura::ler_escalar(int c, Escalar& escalar) {
+bool LeitorDeComando::ler_escalar(int c, Escalar& escalar) {
     switch (c) {
     case -1: return leitor_.falhar_no_fim(diagnostico::fim_em_valor);
     case '"': escalar.tipo = Escalar::Tipo::string; return leitor_.ler_string(escalar.texto, rascunho_);
@@ -137,12 +135,12 @@ bool Leitura::ler_escalar(int c, Escalar& escalar) {
 }
 
 // How "invalid type" diagnostics describe a value.
-void Leitura::anexar_descricao(const Escalar& escalar) {
+void LeitorDeComando::anexar_descricao(const Escalar& escalar) {
     switch (escalar.tipo) {
     case Escalar::Tipo::string:
         diagnostico_.anexar("string ");
         anexar_notacao_citada(diagnostico_, escalar.texto);
-        simples_ = false;  // the notation is between double quotes
+        ascii_sem_escapes_ = false;  // the notation is between double quotes
         break;
     case Escalar::Tipo::verdadeiro: diagnostico_.anexar("boolean `true`"); break;
     case Escalar::Tipo::falso: diagnostico_.anexar("boolean `false`"); break;
@@ -152,7 +150,7 @@ void Leitura::anexar_descricao(const Escalar& escalar) {
 }
 
 // The value in the variant-name place: only a string naming a variant is accepted.
-bool Leitura::ler_variante() {
+bool LeitorDeComando::ler_variante() {
     const int c = leitor_.proximo_apos_espacos();
     // Arrays and objects are refused before their bracket is read.
     if (c == '[' || c == '{') {
@@ -172,12 +170,12 @@ bool Leitura::ler_variante() {
     }
     if (escalar.texto == nome_da_versao) return true;
     anexar_variante_desconhecida(diagnostico_, escalar.texto);
-    simples_ = leitor_.string_ascii_simples() || ascii_sem_escapes(escalar.texto);
+    ascii_sem_escapes_ = leitor_.string_ascii_sem_escapes() || texto::ascii_sem_escapes(escalar.texto);
     return falhar_com_o_escrito();
 }
 
 // After the opening brace: members in any order, the tag exactly once.
-bool Leitura::ler_forma_de_objeto() {
+bool LeitorDeComando::ler_forma_de_objeto() {
     bool etiqueta_vista = false;
     int c = leitor_.proximo_apos_espacos();
     if (c < 0) return leitor_.falhar_no_fim(diagnostico::fim_em_objeto);
@@ -217,7 +215,7 @@ bool Leitura::ler_forma_de_objeto() {
 }
 
 // After the opening bracket: the variant name, then elements the variant takes none of.
-bool Leitura::ler_forma_de_lista() {
+bool LeitorDeComando::ler_forma_de_lista() {
     int c = leitor_.proximo_apos_espacos();
     if (c < 0) return leitor_.falhar_no_fim(diagnostico::fim_em_lista);
     if (c == ']') {
@@ -246,7 +244,7 @@ bool Leitura::ler_forma_de_lista() {
     return falhar_com_o_escrito(false);
 }
 
-bool Leitura::ler_comando() {
+bool LeitorDeComando::ler_comando() {
     const int c = leitor_.proximo_apos_espacos();
     bool lido = false;
     if (c == '{') {
@@ -269,10 +267,10 @@ bool Leitura::ler_comando() {
 }
 
 // The reader's message, unless the decoder wrote its own, then the position suffix.
-void Leitura::escrever_diagnostico(std::string_view texto, Quebras quebras) {
+void LeitorDeComando::escrever_diagnostico(std::string_view texto, Quebras quebras) {
     if (!escrito_) {
         diagnostico_.anexar(leitor_.falha().mensagem);
-        simples_ = ascii_sem_escapes(leitor_.falha().mensagem);
+        ascii_sem_escapes_ = texto::ascii_sem_escapes(leitor_.falha().mensagem);
         ponto_ = leitor_.falha().ponto;
     } else if (!com_posicao_) {
         return;
@@ -286,14 +284,13 @@ void Leitura::escrever_diagnostico(std::string_view texto, Quebras quebras) {
 // this bridge does not know. `{"cmd":"`, a short name of plain ASCII and its closing quote decide
 // the answer by themselves, since the reader fails right after that quote whatever follows: the
 // name, when the text starts so and the name is not the one known. Anything else, spaces or
-// escapes or a long or non-ASCII name included, goes to the reader.
+// escapes or a long or non-ASCII name included, goes to the reader. The name is the one the
+// reader's quick path for strings would settle.
 std::optional<std::string_view> variante_desconhecida_a_vista(std::string_view texto) {
     if (!texto.starts_with(abertura_usual)) return std::nullopt;
     const char* const nome = texto.data() + abertura_usual.size();
     const char* const fim = texto.data() + texto.size();
-    const char* const ate = fim - nome > 16 ? nome + 16 : fim;
-    const char* p = nome;
-    while (p < ate && texto::classe_json(*p) == texto::ClasseJson::ascii) ++p;
+    const char* const p = detalhe::fim_do_ascii_curto(nome, fim);
     if (p == fim || *p != '"') return std::nullopt;
     const std::string_view variante(nome, static_cast<std::size_t>(p - nome));
     if (variante == nome_da_versao) return std::nullopt;
@@ -302,22 +299,22 @@ std::optional<std::string_view> variante_desconhecida_a_vista(std::string_view t
 
 }  // namespace
 
-// flatten: the reading and writing helpers of this file are inlined into one body (measured: a
-// few percent fewer instructions per short line).
+// flatten: the reading and writing helpers of this file, and the reader's quick paths, are
+// inlined into one body, which every short line runs (see docs/performance.md).
 [[gnu::flatten]] std::optional<Comando> Decodificador::decodificar(std::string_view texto, Quebras quebras) {
     diagnostico_.esvaziar(capacidade_retida);
     if (const std::optional<std::string_view> variante = variante_desconhecida_a_vista(texto)) {
         anexar_variante_desconhecida(diagnostico_, *variante);
         // The failure is right after the name's closing quote, on the text's first line.
         anexar_posicao(diagnostico_, {1, abertura_usual.size() + variante->size() + 1});
-        diagnostico_simples_ = true;
+        diagnostico_ascii_sem_escapes_ = true;
         return std::nullopt;
     }
     if (rascunho_.capacity() > capacidade_retida) rascunho_ = std::string();
-    Leitura leitura(texto, diagnostico_, rascunho_);
-    if (leitura.ler_comando()) return Comando{Versao{}};
-    leitura.escrever_diagnostico(texto, quebras);
-    diagnostico_simples_ = leitura.diagnostico_simples();
+    LeitorDeComando leitor(texto, diagnostico_, rascunho_);
+    if (leitor.ler_comando()) return Comando{Versao{}};
+    leitor.escrever_diagnostico(texto, quebras);
+    diagnostico_ascii_sem_escapes_ = leitor.diagnostico_ascii_sem_escapes();
     return std::nullopt;
 }
 

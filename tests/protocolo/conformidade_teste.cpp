@@ -1,7 +1,7 @@
 // The public JSON conformance corpus, as an outside check of the reader: each file's text is
 // put in an ignored member in front of the tag, {"x":TEXT,"cmd":"versao"}.
-#include "protocol/leitor_json.hpp"
-#include "protocol/linha.hpp"
+#include "protocolo/diagnosticos_json.hpp"
+#include "protocolo/linha.hpp"
 #include "texto/utf8.hpp"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "comum/json_valido.hpp"
-#include "protocol/comando.hpp"
-#include "protocol/resposta.hpp"
+#include "protocolo/decodificador.hpp"
+#include "protocolo/resposta.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "protocol/unicode.hpp"
+#include "protocolo/unicode.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,7 +14,7 @@ struct Faixa {
 };
 
 constexpr Faixa faixas_escapadas[] = {
-#include "protocol/tabelas_unicode.inc"
+#include "protocolo/tabelas_unicode.inc"
 };
 
 // The binary search below is only right on sorted, disjoint ranges.

@@ -1,4 +1,4 @@
-#include "protocol/linha.hpp"
+#include "protocolo/linha.hpp"
 #include "texto/varredura.hpp"
 
 #include <string>
@@ -59,11 +59,11 @@ TEST(Decodificador, ExemplosCompletos) {
 // The decoder says when its diagnostic is ASCII with nothing to escape, so that the answer copies
 // it without looking; it may only say so when it is true, and says so for the usual ones.
 TEST(Decodificador, DizQuandoODiagnosticoDispensaEscapes) {
-    struct Simples {
+    struct Caso {
         std::string linha;
-        bool simples;
+        bool ascii_sem_escapes;
     };
-    const std::vector<Simples> casos = {
+    const std::vector<Caso> casos = {
         {R"({"cmd":"ajuda"})", true},
         {R"({})", true},
         {R"(["versao",1])", true},
@@ -84,10 +84,9 @@ TEST(Decodificador, DizQuandoODiagnosticoDispensaEscapes) {
     for (const auto& caso : casos) {
         ASSERT_FALSE(decodificador.decodificar(caso.linha)) << caso.linha;
         const std::string_view diagnostico = decodificador.diagnostico();
-        const bool sem_escapes =
-            texto::ascii_sem_escapes_json(diagnostico.data(), diagnostico.data() + diagnostico.size());
-        EXPECT_EQ(decodificador.diagnostico_simples(), caso.simples) << caso.linha;
-        EXPECT_TRUE(sem_escapes || !decodificador.diagnostico_simples()) << caso.linha;
+        EXPECT_EQ(decodificador.diagnostico_ascii_sem_escapes(), caso.ascii_sem_escapes) << caso.linha;
+        EXPECT_TRUE(texto::ascii_sem_escapes(diagnostico) || !decodificador.diagnostico_ascii_sem_escapes())
+            << caso.linha;
     }
 }
 

@@ -1,0 +1,55 @@
+# What tools/conferir_lancamento.py needs to know about this build to check its release binary
+# on any platform, written at configure time to ${CMAKE_BINARY_DIR}/lancamento.json: the target
+# triple, the executable's name, the library file the bridge looks for (empty where none is
+# published), the stand-ins to ask through, the emulator that runs the target's programs (and
+# Wine's server, stopped after the check), the target's objdump, and whether the binary must do
+# without libm.
+set(_ponte_lancamento "{}")
+function(_ponte_json_citado texto saida)
+  string(REPLACE "\\" "\\\\" texto "${texto}")
+  string(REPLACE "\"" "\\\"" texto "${texto}")
+  set(${saida} "\"${texto}\"" PARENT_SCOPE)
+endfunction()
+macro(_ponte_lancamento_texto chave valor)
+  _ponte_json_citado("${valor}" _ponte_citado)
+  string(JSON _ponte_lancamento SET "${_ponte_lancamento}" "${chave}" "${_ponte_citado}")
+endmacro()
+macro(_ponte_lancamento_lista chave)
+  set(_ponte_lista "[]")
+  set(_ponte_indice 0)
+  foreach(_ponte_item IN ITEMS ${ARGN})
+    _ponte_json_citado("${_ponte_item}" _ponte_citado)
+    string(JSON _ponte_lista SET "${_ponte_lista}" ${_ponte_indice} "${_ponte_citado}")
+    math(EXPR _ponte_indice "${_ponte_indice} + 1")
+  endforeach()
+  string(JSON _ponte_lancamento SET "${_ponte_lancamento}" "${chave}" "${_ponte_lista}")
+endmacro()
+
+_ponte_lancamento_texto(triplo "${PONTE_TRIPLO}")
+_ponte_lancamento_texto(sistema "${CMAKE_SYSTEM_NAME}")
+_ponte_lancamento_texto(executavel "acbr-ponte${CMAKE_EXECUTABLE_SUFFIX}")
+_ponte_lancamento_texto(arquivo_da_lib "${PONTE_ARQUIVO_DA_LIB}")
+_ponte_lancamento_texto(arquivo_da_falsa "${PONTE_ARQUIVO_DA_FALSA}")
+_ponte_lancamento_texto(objdump "${CMAKE_OBJDUMP}")
+if(PONTE_LIBM_ESTATICA_FUNCIONA)
+  string(JSON _ponte_lancamento SET "${_ponte_lancamento}" sem_libm true)
+else()
+  string(JSON _ponte_lancamento SET "${_ponte_lancamento}" sem_libm false)
+endif()
+_ponte_lancamento_lista(emulador ${CMAKE_CROSSCOMPILING_EMULATOR})
+_ponte_lancamento_texto(wineserver "${PONTE_WINESERVER}")
+# Besides the default stand-in (acbr/), the variants a release must answer through as well: the
+# StdCall build of 32-bit Windows.
+set(_ponte_falsas "")
+if("stdcall" IN_LIST PONTE_FALSA_VARIANTES)
+  list(APPEND _ponte_falsas "${PONTE_FALSA_DIR_DAS_VARIANTES}/stdcall/${PONTE_ARQUIVO_DA_FALSA}")
+endif()
+_ponte_lancamento_lista(outras_falsas ${_ponte_falsas})
+
+file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/lancamento.json" CONTENT "${_ponte_lancamento}\n")
+unset(_ponte_lancamento)
+unset(_ponte_lista)
+unset(_ponte_indice)
+unset(_ponte_item)
+unset(_ponte_citado)
+unset(_ponte_falsas)
