@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ struct Falsa {
     std::string nome;
     std::filesystem::path diretorio;
 };
+
+inline void PrintTo(const Falsa& falsa, std::ostream* saida) { *saida << falsa.nome; }
 
 // The C stand-in, always, and the Free Pascal one where fpc was found.
 inline Falsa falsa_c() { return {"c", std::filesystem::path(PONTE_LIB_FALSA).parent_path()}; }
