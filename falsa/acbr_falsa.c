@@ -1,8 +1,9 @@
 /* A stand-in for ACBrLib NFe: the four entry points the bridge calls, with the library's
- * signatures, answering a name and a version taken from the environment. Hosts use it in their
- * own tests and demos; each build variant (one ACBR_FALSA_* definition) misbehaves in one way
- * the bridge must survive, and so does every build when ACBR_FALSA_DEFEITO names a misbehaviour
- * (see cometer_defeito). */
+ * signatures, answering a name and a version taken from the environment or from the library's
+ * configuration file, which NFE_Inicializar reads, or writes when it is missing, as the library
+ * does (configuracao.c). Hosts use it in their own tests and demos; each build variant (one
+ * ACBR_FALSA_* definition) misbehaves in one way the bridge must survive, and so does every
+ * build when ACBR_FALSA_DEFEITO names a misbehaviour (see cometer_defeito). */
 
 #if !defined(_WIN32)
 #define _GNU_SOURCE /* sigaction, dlopen in strict C11 */
@@ -14,6 +15,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "configuracao.h"
+#include "sistema.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -55,76 +59,30 @@
 
 typedef struct {
     uint64_t magia;
+    Configuracao configuracao; /* what the configuration file said, read by NFE_Inicializar */
 } Handle;
 
-#if defined(_WIN32)
-/* The environment is UTF-16 on Windows; the C runtime's getenv would give the ANSI code page's
- * bytes, which are not what the host set. The variable's value as UTF-8, to be freed; NULL when
- * unset. */
-static char* variavel_utf8(const char* nome) {
-    wchar_t nome_largo[64];
-    if (MultiByteToWideChar(CP_UTF8, 0, nome, -1, nome_largo, 64) == 0) {
-        return NULL;
-    }
-    const DWORD largura = GetEnvironmentVariableW(nome_largo, NULL, 0);
-    if (largura == 0) {
-        return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? NULL : calloc(1, 1);
-    }
-    wchar_t* largo = malloc(largura * sizeof *largo);
-    if (largo == NULL) {
-        return NULL;
-    }
-    const DWORD lidos = GetEnvironmentVariableW(nome_largo, largo, largura);
-    const int bytes = lidos == 0 ? 0 : WideCharToMultiByte(CP_UTF8, 0, largo, (int)lidos, NULL, 0, NULL, NULL);
-    char* texto = malloc((size_t)bytes + 1);
-    if (texto != NULL) {
-        if (bytes > 0) {
-            WideCharToMultiByte(CP_UTF8, 0, largo, (int)lidos, texto, bytes, NULL, NULL);
-        }
-        texto[bytes] = '\0';
-    }
-    free(largo);
-    return texto;
-}
-
-/* The record file's name may hold any character: opened through its UTF-16 form. */
-static FILE* abrir_registro(const char* arquivo) {
-    wchar_t largo[MAX_PATH];
-    if (MultiByteToWideChar(CP_UTF8, 0, arquivo, -1, largo, MAX_PATH) == 0) {
-        return NULL;
-    }
-    return _wfopen(largo, L"a");
-}
-#else
-static char* variavel_utf8(const char* nome) {
-    const char* valor = getenv(nome);
-    if (valor == NULL) {
-        return NULL;
-    }
-    char* copia = malloc(strlen(valor) + 1);
-    if (copia != NULL) {
-        strcpy(copia, valor);
-    }
-    return copia;
-}
-
-static FILE* abrir_registro(const char* arquivo) { return fopen(arquivo, "a"); }
-#endif
-
-/* One word per line appended to the file named by ACBR_FALSA_REGISTRO. The file is opened and
+/* One line appended to the file named by ACBR_FALSA_REGISTRO: a word, and after a blank what
+ * it concerns when there is something (the configuration file's path). The file is opened and
  * closed for every record so that the record survives whatever the host does next; the record
  * never goes to the standard streams. */
-static void registrar(const char* palavra) {
+static void registrar_com(const char* palavra, const char* complemento) {
     char* arquivo = variavel_utf8("ACBR_FALSA_REGISTRO");
-    FILE* registro = arquivo == NULL || arquivo[0] == '\0' ? NULL : abrir_registro(arquivo);
+    FILE* registro = arquivo == NULL || arquivo[0] == '\0' ? NULL : abrir_arquivo(arquivo, "a");
     free(arquivo);
     if (registro == NULL) {
         return;
     }
     fputs(palavra, registro);
+    if (complemento != NULL && complemento[0] != '\0') {
+        fputc(' ', registro);
+        fputs(complemento, registro);
+    }
     fputc('\n', registro);
     fclose(registro);
 }
+
+static void registrar(const char* palavra) { registrar_com(palavra, NULL); }
 
 static const char mensagem[] = "mensagem da biblioteca";
 static const char linha[] = "mensagem da biblioteca\n";
@@ -231,7 +189,7 @@ static void cometer_defeito(int no_inicializar) {
         }
 #endif
     } else if (strcmp(defeito, "acesso_nulo") == 0) {
-        int* volatile nulo = NULL;
+        volatile int* volatile nulo = NULL;
         *nulo = 1;
     } else if (strcmp(defeito, "muda_diretorio") == 0) {
 #if defined(_WIN32)
@@ -259,15 +217,22 @@ __attribute__((destructor)) static void ao_descarregar(void) { registrar("descar
 
 static int handle_valido(const void* handle) { return handle != NULL && ((const Handle*)handle)->magia == MAGIA; }
 
-/* Writes at most *tamanho bytes of the text and leaves in *tamanho what the variant reports.
- * Unused in the variant that exports neither text entry point. */
-__attribute__((unused)) static int32_t escrever_texto(void* handle, char* destino, int32_t* tamanho,
-                                                      const char* variavel, const char* padrao) {
+typedef enum { TEXTO_NOME, TEXTO_VERSAO } Texto;
+
+/* Writes at most *tamanho bytes of the text and leaves in *tamanho what the variant reports. The
+ * text: the environment variable's when it is set (even empty), else the configuration file's,
+ * else the variant's own. Unused in the variant that exports neither text entry point. */
+__attribute__((unused)) static int32_t escrever_texto(void* handle, char* destino, int32_t* tamanho, Texto qual) {
     if (!handle_valido(handle) || destino == NULL || tamanho == NULL) {
         return -1;
     }
-    char* do_ambiente = variavel_utf8(variavel);
-    const char* texto = do_ambiente != NULL ? do_ambiente : padrao;
+    const Configuracao* configuracao = &((const Handle*)handle)->configuracao;
+    char* do_ambiente = variavel_utf8(qual == TEXTO_NOME ? "ACBR_FALSA_NOME" : "ACBR_FALSA_VERSAO");
+    const char* do_arquivo = qual == TEXTO_NOME ? configuracao->nome : configuracao->versao;
+    const char* texto = do_ambiente != NULL  ? do_ambiente
+                        : do_arquivo != NULL ? do_arquivo
+                        : qual == TEXTO_NOME ? NOME_PADRAO
+                                             : VERSAO_PADRAO;
     const int32_t capacidade = *tamanho > 0 ? *tamanho : 0;
     size_t comprimento = strlen(texto);
     if (comprimento > (size_t)capacidade) {
@@ -307,11 +272,23 @@ EXPORTADA int32_t NFE_Inicializar(void** handle, const char* eArqConfig, const c
 #if defined(ACBR_FALSA_INICIALIZAR_FALHA)
     return -1;
 #else
+    /* As the library does: a configuration file that cannot be read, or a missing one that
+     * cannot be written, fails the initialisation. */
+    char* caminho = caminho_da_configuracao(eArqConfig);
+    registrar_com("configuracao", caminho);
+    Configuracao configuracao;
+    const int lida = caminho != NULL && carregar_configuracao(caminho, &configuracao) == 0;
+    free(caminho);
+    if (!lida) {
+        return -1;
+    }
     Handle* novo = malloc(sizeof *novo);
     if (novo == NULL) {
+        liberar_configuracao(&configuracao);
         return -3;
     }
     novo->magia = MAGIA;
+    novo->configuracao = configuracao;
     *handle = novo;
     return 0;
 #endif
@@ -324,8 +301,10 @@ EXPORTADA int32_t NFE_Finalizar(void* handle) {
     if (!handle_valido(handle)) {
         return -1;
     }
-    ((Handle*)handle)->magia = 0;
-    free(handle);
+    Handle* velho = handle;
+    velho->magia = 0;
+    liberar_configuracao(&velho->configuracao);
+    free(velho);
     return 0;
 }
 #endif
@@ -334,7 +313,7 @@ EXPORTADA int32_t NFE_Finalizar(void* handle) {
 EXPORTADA int32_t NFE_Nome(void* handle, char* sNome, int32_t* esTamanho) {
     registrar("nome");
     cometer_defeito(0);
-    const int32_t resultado = escrever_texto(handle, sNome, esTamanho, "ACBR_FALSA_NOME", NOME_PADRAO);
+    const int32_t resultado = escrever_texto(handle, sNome, esTamanho, TEXTO_NOME);
 #if defined(ACBR_FALSA_NOME_FALHA)
     /* The text is in the buffer, but the call reports a failure: the text must not be used. */
     return resultado == 0 ? 1 : resultado;
@@ -347,7 +326,7 @@ EXPORTADA int32_t NFE_Nome(void* handle, char* sNome, int32_t* esTamanho) {
 #if !defined(ACBR_FALSA_SEM_NOME_NEM_VERSAO)
 EXPORTADA int32_t NFE_Versao(void* handle, char* sVersao, int32_t* esTamanho) {
     registrar("versao");
-    return escrever_texto(handle, sVersao, esTamanho, "ACBR_FALSA_VERSAO", VERSAO_PADRAO);
+    return escrever_texto(handle, sVersao, esTamanho, TEXTO_VERSAO);
 }
 #endif
 

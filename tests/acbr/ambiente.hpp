@@ -86,7 +86,20 @@ private:
     std::filesystem::path anterior_;
 };
 
-// The stand-in's call record: one word per line; empty when it never wrote.
+// The library's configuration file, which the stand-in (as the library) keeps in the folder of
+// the running executable: here the test program's own, in UTF-8, as the call record shows it.
+inline std::string configuracao_deste_executavel() {
+#ifdef _WIN32
+    std::wstring caminho(32768, L'\0');
+    caminho.resize(::GetModuleFileNameW(nullptr, caminho.data(), static_cast<DWORD>(caminho.size())));
+    const auto texto = (std::filesystem::path(caminho).parent_path() / "ACBrLib.ini").u8string();
+#else
+    const auto texto = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "acbrlib.ini").u8string();
+#endif
+    return {texto.begin(), texto.end()};
+}
+
+// The stand-in's call record: one line per call; empty when it never wrote.
 inline std::vector<std::string> ler_registro(const std::filesystem::path& arquivo) {
     std::vector<std::string> palavras;
     std::ifstream entrada(arquivo);

@@ -12,7 +12,6 @@
 #ifndef _WIN32
 #include <csignal>
 #endif
-#include <fstream>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -32,7 +31,6 @@ const std::string decimal = "{\"cmd\":0.1}\n";
 const std::string resposta_decimal =
     "{\"ok\":false,\"erro\":\"comando inválido: invalid type: floating point `0.1`, expected variant identifier at line "
     "1 column 10\"}\n";
-const std::string ciclo = "carregar inicializar nome versao finalizar descarregar ";
 #ifdef _WIN32
 const std::string linha_de_erro = "mensagem da biblioteca\r\n";  // the C runtime's text mode
 #else
@@ -96,13 +94,6 @@ std::vector<Caso> casos() {
     return lista;
 }
 
-std::string ler(const fs::path& arquivo) {
-    std::ifstream entrada(arquivo);
-    std::string texto, palavra;
-    while (entrada >> palavra) texto += palavra + " ";
-    return texto;
-}
-
 std::string vezes(int n, const std::string& texto) {
     std::string todas;
     for (int i = 0; i < n; ++i) todas += texto;
@@ -129,6 +120,7 @@ TEST_P(Defeitos, OHospedeSoVeAsRespostas) {
     opcoes.ambiente["ACBR_FALSA_REGISTRO"] = registro.string();
     opcoes.ambiente["ACBR_FALSA_NOME"] = std::nullopt;
     opcoes.ambiente["ACBR_FALSA_VERSAO"] = std::nullopt;
+    const std::string ciclo = ciclo_registrado(configuracao_ao_lado_de(PONTE_EXECUTAVEL));
     Filho filho(opcoes);
     ASSERT_TRUE(filho.iniciado());
 
@@ -137,7 +129,7 @@ TEST_P(Defeitos, OHospedeSoVeAsRespostas) {
         ASSERT_TRUE(filho.escrever(versao, daqui_a(10s)));
         ASSERT_EQ(filho.ler_linha(daqui_a(10s)), sucesso) << "query " << consulta;
         // The answer comes after the library was unloaded.
-        EXPECT_EQ(ler(registro), vezes(consulta, ciclo)) << "query " << consulta;
+        EXPECT_EQ(ler_texto(registro), vezes(consulta, ciclo)) << "query " << consulta;
     }
     ASSERT_TRUE(filho.escrever(decimal, daqui_a(10s)));
     EXPECT_EQ(filho.ler_linha(daqui_a(10s)), resposta_decimal);

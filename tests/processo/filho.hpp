@@ -48,6 +48,9 @@ struct Opcoes {
     bool entrada_nao_bloqueante = false;
     std::string entrada_previa;            // already in the input pipe when the child starts (small)
     std::optional<std::string> diretorio;  // the child's working directory; nullopt: the test's
+    // A command that starts the bridge (setpriv, to run it as another user), its program named
+    // by its full path, before any emulator; POSIX only.
+    std::vector<std::string> prefixo;
 };
 
 using Prazo = std::chrono::steady_clock::time_point;

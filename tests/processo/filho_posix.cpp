@@ -128,9 +128,11 @@ Filho::Filho(const Opcoes& opcoes) {
     ::posix_spawnattr_setflags(&a.atributos, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     // Under an emulator (the bridge built for another processor) the child is the emulator.
-    std::vector<std::string> argumentos = {
+    const std::vector<std::string> emulador = {
 #include "emulador.inc"
     };
+    std::vector<std::string> argumentos = opcoes.prefixo;
+    argumentos.insert(argumentos.end(), emulador.begin(), emulador.end());
     argumentos.push_back(opcoes.executavel);
     argumentos.insert(argumentos.end(), opcoes.argumentos.begin(), opcoes.argumentos.end());
     std::vector<std::string> ambiente = montar_ambiente(opcoes);
