@@ -8,11 +8,13 @@ Markdown report: medians, the ratio of the medians (bridge / baseline), every pa
 target, peak resident memory, and the machine's load before and after.
 
     bench/comparar.py [--build DIR] [--pares N] [--cargas 1,2,...] [--ponte-de REVISAO]
-                      [--instrucoes] [--saida ARQUIVO]
+                      [--ponte EXECUTAVEL] [--instrucoes] [--saida ARQUIVO]
 
 --cargas picks workloads by number (see CARGAS below); --ponte-de measures the bridge built from
 another git revision (exported beside the build, e.g. the one before a change) against the same
-baselines and inputs; --instrucoes adds the bridge's instructions per line, counted by Valgrind's
+baselines and inputs; --ponte measures a bridge already built, with its stand-in in the `acbr`
+directory beside it (e.g. build/bullseye/acbr-ponte, the release build for older glibc versions);
+--instrucoes adds the bridge's instructions per line, counted by Valgrind's
 callgrind (deterministic, unlike the times; a few minutes). Nothing here asserts a time: the
 targets are printed beside the figures.
 """
@@ -150,6 +152,8 @@ def main():
     argumentos.add_argument("--pares", type=int, default=7)
     argumentos.add_argument("--cargas", help="workload numbers to run, e.g. 1,2 (default: all)")
     argumentos.add_argument("--ponte-de", metavar="REVISAO", help="measure the bridge of this git revision")
+    argumentos.add_argument("--ponte", metavar="EXECUTAVEL", type=Path,
+                            help="measure this bridge, already built, its stand-in beside it")
     argumentos.add_argument("--instrucoes", action="store_true",
                             help="also count the bridge's instructions per line with callgrind")
     argumentos.add_argument("--saida", type=Path, help="also write the report to this file")
@@ -167,6 +171,9 @@ def main():
         construir(fonte, build / "outra-revisao" / "build", ["acbr-ponte", "acbr_falsa"], bench=False)
         ponte = build / "outra-revisao" / "build" / "acbr-ponte"
         origem = f"revision {commit}"
+    elif opcoes.ponte:
+        ponte = opcoes.ponte.resolve()
+        origem = f"`{opcoes.ponte}`"
 
     entradas = build / "entradas"
     entradas.mkdir(exist_ok=True)

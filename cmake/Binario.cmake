@@ -38,6 +38,12 @@ function(ponte_binario_autonomo alvo)
     return()
   endif()
   target_link_options(${alvo} PRIVATE -static-libstdc++ -static-libgcc -Wl,--as-needed)
+  # Built against glibc 2.31: the two symbols of glibc 2.32 and 2.35 that the static runtime
+  # refers to, defined in the executable, and how libdl and pthread_sigmask are linked
+  # (src/glibc_antiga/).
+  if(PONTE_GLIBC_ANTIGA)
+    target_link_libraries(${alvo} PRIVATE ponte_glibc_antiga)
+  endif()
   ponte_verificar_libm_estatica()
   if(PONTE_LIBM_ESTATICA_FUNCIONA)
     target_link_options(${alvo} PRIVATE ${PONTE_LIBM_ESTATICA})
@@ -54,8 +60,13 @@ function(ponte_conferir_binario alvo)
     if(PONTE_LIBM_ESTATICA_FUNCIONA)
       set(sem_libm ON)
     endif()
+    # Against glibc 2.31, libdl is a part of glibc of its own.
+    set(separada OFF)
+    if(PONTE_GLIBC_ANTIGA)
+      set(separada ON)
+    endif()
     add_test(NAME binario_autonomo
              COMMAND ${CMAKE_COMMAND} -DEXECUTAVEL=$<TARGET_FILE:${alvo}> -DSEM_LIBM=${sem_libm}
-                     -P ${PONTE_CONFERIR_BINARIO})
+                     -DGLIBC_SEPARADA=${separada} -P ${PONTE_CONFERIR_BINARIO})
   endif()
 endfunction()

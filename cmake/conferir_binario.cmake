@@ -1,9 +1,12 @@
-# cmake -DEXECUTAVEL=<path> [-DREADELF=<readelf>] [-DSEM_LIBM=ON] -P conferir_binario.cmake
+# cmake -DEXECUTAVEL=<path> [-DREADELF=<readelf>] [-DSEM_LIBM=ON] [-DGLIBC_SEPARADA=ON]
+#       -P conferir_binario.cmake
 # Fails unless the ELF executable's DT_NEEDED entries are all parts of glibc that every
 # glibc >= 2.34 system has: libc.so.6, the dynamic loader (ld64.so.1 on s390x) and libm.so.6
 # (used by the statically linked libstdc++), the last one refused with SEM_LIBM, for a build that
 # links what it uses of libm statically. libdl and libpthread are merged into libc since glibc
-# 2.34: their presence means the link lost --as-needed, so they fail too.
+# 2.34: their presence means the link lost --as-needed, so they fail too; with GLIBC_SEPARADA,
+# for a build against an older glibc (cmake/toolchains/bullseye.cmake), libdl is allowed: dlopen
+# lives there (every later glibc still ships it, empty).
 if(NOT EXECUTAVEL OR NOT EXISTS "${EXECUTAVEL}")
   message(FATAL_ERROR "no executable at '${EXECUTAVEL}'")
 endif()
@@ -20,6 +23,9 @@ set(proibidas "")
 foreach(entrada IN LISTS entradas)
   string(REGEX REPLACE ".*\\[([^]]+)\\]$" "\\1" nome "${entrada}")
   list(APPEND necessarias "${nome}")
+  if(GLIBC_SEPARADA AND nome STREQUAL "libdl.so.2")
+    continue()
+  endif()
   if(NOT nome MATCHES "^(libc\\.so\\.6|libm\\.so\\.6|ld-linux(-x86-64|-aarch64)?\\.so\\.[0-9]+|ld64\\.so\\.1)$"
      OR (SEM_LIBM AND nome STREQUAL "libm.so.6"))
     list(APPEND proibidas "${nome}")

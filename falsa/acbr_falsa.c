@@ -119,7 +119,8 @@ static void instalar_sinais(void) {
 /* Rounds toward zero and traps invalid, divide-by-zero and overflow. On Linux through a libm
  * opened just for this: naming libm among the library's dependencies would make every load of
  * the stand-in map libm, which the real library (whose runtime sets the FPU by itself) does not,
- * and every version query would pay for it. */
+ * and every version query would pay for it. libdl is not named either: against glibc before
+ * 2.34 (the bullseye presets) dlopen comes from the libdl the bridge has loaded. */
 static void mudar_fpu(void) {
 #if defined(_WIN32)
     fesetround(FE_TOWARDZERO);

@@ -9,6 +9,8 @@
 #   tools/dependencias.sh s390x       build for Linux s390x (big-endian) and test under qemu-user
 #   tools/dependencias.sh windows     cross-build for Windows x64 and test under Wine
 #   tools/dependencias.sh windows-x86 cross-build for Windows x86 (32-bit) and test under Wine
+#   tools/dependencias.sh bullseye    the Linux release binaries for glibc 2.31, against Debian 11
+#                                     trees made by debootstrap (tools/testar-bullseye.sh)
 #   tools/dependencias.sh python      test the Python client: virtual environments, mypy
 #   tools/dependencias.sh node        test the Node.js client (Node.js and npm, if there are none)
 # Several profiles may be named at once. Packages named `:i386` need the i386 architecture,
@@ -28,12 +30,13 @@ for perfil in "$@"; do
   s390x) pacotes+=(g++-s390x-linux-gnu qemu-user googletest nlohmann-json3-dev) ;;
   windows) pacotes+=(g++-mingw-w64-x86-64-posix wine64 googletest nlohmann-json3-dev) ;;
   windows-x86) pacotes+=(g++-mingw-w64-i686-posix wine32:i386 googletest nlohmann-json3-dev) ;;
+  bullseye) pacotes+=(debootstrap debian-archive-keyring g++-i686-linux-gnu qemu-user binutils) ;;
   python) pacotes+=(python3-venv mypy) ;;
   # A Node.js package from elsewhere may be installed under the same name and bring its own npm;
   # Debian's npm is asked for only when there is no npm at all.
   node) pacotes+=(nodejs)
         command -v npm >/dev/null || pacotes+=(npm) ;;
-  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|python|node]..." >&2; exit 2 ;;
+  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|bullseye|python|node]..." >&2; exit 2 ;;
   esac
 done
 

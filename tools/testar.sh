@@ -18,7 +18,7 @@ if [ "${1:-}" = rapido ]; then
   bash tools/dependencias.sh testes
   exec cmake --workflow --preset ci
 fi
-bash tools/dependencias.sh testes bench python node x86 aarch64 s390x windows windows-x86
+bash tools/dependencias.sh testes bench python node x86 aarch64 s390x windows windows-x86 bullseye
 
 etapas=0
 etapa() {
@@ -49,6 +49,9 @@ etapa "fuzzing, 60 s per target" bash tools/fuzz.sh 60
 etapa "valgrind session" bash tools/valgrind.sh build/ci
 etapa "coverage" bash tools/cobertura.sh
 etapa "release binary and its archive" lancamento release
+# The Linux release binaries (x86-64 and x86) built against glibc 2.31, checked for the symbol
+# versions they need, and run in a Debian 11 tree (made once by debootstrap and kept).
+etapa "Linux release binaries for older glibc, run in Debian 11" bash tools/testar-bullseye.sh
 # The whole-process comparison too, one pair per workload: it checks the bridge's answer to each
 # workload before timing it, which keeps the script in step with the bridge.
 etapa "benchmarks build and run once" bash -c \
