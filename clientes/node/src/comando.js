@@ -3,7 +3,7 @@
 
 import * as buffer from 'node:buffer';
 import { ComandoRecusado, RespostaInvalida } from './erros.js';
-import { ESPACO_BRANCO } from './espaco_branco.js';
+import { ESPACO_BRANCO } from './espacoBranco.js';
 
 const EM_BRANCO = new RegExp(`^[${ESPACO_BRANCO}]*$`);
 // With the u flag a surrogate pair is one code point, so this finds only unpaired halves.

@@ -2,7 +2,7 @@
 // shares. Arguments and options that are wrong are the language's own TypeError and RangeError.
 
 import { constants } from 'node:os';
-import { ESPACO_BRANCO } from './espaco_branco.js';
+import { ESPACO_BRANCO } from './espacoBranco.js';
 
 // The stderr tail goes into a message up to this many bytes of UTF-8 (the property keeps it all).
 const SUFIXO_MAXIMO = 1000;

@@ -11,7 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
-import { promisify } from 'node:util';
+import { inspect, promisify } from 'node:util';
 import * as acbrPonte from '../src/index.js';
 import { ComandoRecusado, Ponte, PonteEncerrada, PonteFechada, PonteNaoIniciada } from '../src/index.js';
 import { VERSAO, chaveDaPlataforma, usarPastaDoPacote } from '../src/localizacao.js';
@@ -85,7 +85,7 @@ describe('options', () => {
         [{ pastaDeConfiguracao: ['/x'] }, TypeError],
     ];
     for (const [opcoes, tipo] of errados) {
-        test(`new Ponte(${JSON.stringify(opcoes, (_, v) => (typeof v === 'bigint' ? `${v}n` : v))}) throws ${tipo.name}`, () => {
+        test(`new Ponte(${inspect(opcoes)}) throws ${tipo.name}`, () => {
             assert.throws(
                 () => new Ponte(opcoes),
                 (erro) => erro.constructor === tipo,
