@@ -27,7 +27,7 @@ async function consultar(defeito) {
         const ms = Math.round(performance.now() - inicio);
         const campos = { status: erro.status, sinal: erro.sinal, tempoLimite: erro.tempoLimite };
         const presentes = Object.entries(campos).filter(([, valor]) => valor !== undefined && valor !== null);
-        console.log(`versao() -> ${erro.name}: ${erro.message}  [${ms} ms]`);
+        console.log(`versao() -> ${erro.name}: ${erro.message.split('\n')[0]}  [${ms} ms]`);
         if (presentes.length > 0) console.log(`    ${presentes.map(([k, v]) => `${k}=${v}`).join(' ')}`);
         for (const linha of (erro.stderr ?? '').split('\n').filter(Boolean).slice(0, 2)) {
             console.log(`    stderr: ${linha}`);

@@ -1,13 +1,16 @@
-// The last bytes of a stream, in bounded memory: the bridge's standard error is read all the
-// time (a library that writes there must never block on a full pipe) but only its end is kept.
+// The last bytes of the bridge's standard error, in bounded memory: it is read all the time (a
+// library that writes there must never block on a full pipe) but only its end is kept.
+
+/** Bytes of standard error kept from each bridge (the end of it). */
+export const TAMANHO_DA_CAUDA = 8192;
 
 export class Cauda {
     #limite;
     #pedacos = [];
     #tamanho = 0;
+    #cortada = false;
 
-    /** @param {number} limite how many bytes to keep */
-    constructor(limite) {
+    constructor(limite = TAMANHO_DA_CAUDA) {
         this.#limite = limite;
     }
 
@@ -15,21 +18,25 @@ export class Cauda {
     acrescentar(pedaco) {
         this.#pedacos.push(pedaco);
         this.#tamanho += pedaco.length;
-        // Compacting only past twice the limit keeps the cost per byte constant.
+        // Cut only past twice the limit: the cost per byte stays constant.
         if (this.#tamanho > 2 * this.#limite) {
-            const tudo = Buffer.concat(this.#pedacos);
+            const tudo = Buffer.concat(this.#pedacos, this.#tamanho);
             this.#pedacos = [tudo.subarray(tudo.length - this.#limite)];
             this.#tamanho = this.#limite;
+            this.#cortada = true;
         }
     }
 
-    /** The kept bytes as text, starting at a whole UTF-8 character. */
+    /** The kept bytes as text, from a whole UTF-8 character on. */
     texto() {
-        let bytes = Buffer.concat(this.#pedacos);
-        if (bytes.length > this.#limite) bytes = bytes.subarray(bytes.length - this.#limite);
-        let inicio = 0;
-        // A cut inside a character leaves up to three continuation bytes (10xxxxxx) in front.
-        while (inicio < 3 && inicio < bytes.length && (bytes[inicio] & 0xc0) === 0x80) inicio++;
-        return bytes.subarray(inicio).toString('utf8');
+        let dados = Buffer.concat(this.#pedacos, this.#tamanho);
+        if (this.#cortada || dados.length > this.#limite) {
+            dados = dados.subarray(Math.max(0, dados.length - this.#limite));
+            let inicio = 0;
+            // A cut inside a character leaves up to three continuation bytes (10xxxxxx) in front.
+            while (inicio < Math.min(3, dados.length) && (dados[inicio] & 0xc0) === 0x80) inicio++;
+            dados = dados.subarray(inicio);
+        }
+        return dados.toString('utf8');
     }
 }

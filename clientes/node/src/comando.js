@@ -1,37 +1,91 @@
-// Turns what the caller passed to enviar() into the one line the bridge reads, or throws before
-// anything is written: a line the bridge would not answer (blank), or answer twice or more
-// (holding a line feed), would leave every later answer matched to the wrong call.
+// Commands into lines and lines into answers: what is refused before anything is written (a line
+// the bridge would answer never, more than once, or could not read), and what is not an answer.
 
-// The bridge's blank lines: Unicode White_Space only. JavaScript's \s also takes U+FEFF, which
-// the bridge answers as an invalid command, so the set is spelled out.
-const BRANCA = /^[\u0009-\u000D\u0020\u0085\u00A0\u1680\u2000-\u200A\u2028\u2029\u202F\u205F\u3000]*$/;
-// With the u flag a surrogate pair is one code point, so this finds only unpaired halves,
-// which UTF-8 cannot carry: they would be sent as U+FFFD, a command other than the one given.
+import * as buffer from 'node:buffer';
+import { ComandoRecusado, RespostaInvalida } from './erros.js';
+import { ESPACO_BRANCO } from './espacoBranco.js';
+
+const EM_BRANCO = new RegExp(`^[${ESPACO_BRANCO}]*$`);
+// With the u flag a surrogate pair is one code point, so this finds only unpaired halves.
 const SURROGATE_SOLTO = /[\uD800-\uDFFF]/u;
+const bemFormado =
+    typeof String.prototype.isWellFormed === 'function'
+        ? (texto) => texto.isWellFormed()
+        : (texto) => !SURROGATE_SOLTO.test(texto);
+// JSON.stringify writes an unpaired surrogate as an escape, \udXXX (a pair goes as it is); a
+// backslash of the text comes out doubled, so an escape is one after an even run of them.
+const SURROGATE_ESCAPADO = /(?:^|[^\\])(?:\\\\)*\\ud[89a-f]/;
+// Node.js 18.14 and later check UTF-8 natively; before, a fatal decoder does.
+const decodificador = new TextDecoder('utf-8', { fatal: true, ignoreBOM: true });
+const ehUtf8 =
+    typeof buffer.isUtf8 === 'function'
+        ? buffer.isUtf8
+        : (dados) => {
+              try {
+                  decodificador.decode(dados);
+                  return true;
+              } catch {
+                  return false;
+              }
+          };
 
 /**
- * The text of the line for `comando`, without its line feed.
- * @param {unknown} comando a line of text, or any value with a JSON form
+ * The line for `comando`, line feed included: a string as it is, any other value as its compact
+ * JSON (`JSON.stringify`, which leaves non-ASCII characters as they are).
+ * @param {unknown} comando
  * @returns {string}
+ * @throws {ComandoRecusado}
  */
 export function linhaDoComando(comando) {
+    let texto;
     if (typeof comando === 'string') {
-        if (comando.includes('\n')) {
-            throw new RangeError('o comando contém uma quebra de linha (\\n): a ponte o leria como várias linhas');
+        texto = comando;
+    } else {
+        try {
+            texto = JSON.stringify(comando);
+        } catch (erro) {
+            // A BigInt, a cycle, a toJSON that throws.
+            throw new ComandoRecusado(`o comando não tem forma JSON: ${erro?.message ?? erro}`, { cause: erro });
         }
-        if (BRANCA.test(comando)) {
-            throw new RangeError('o comando está em branco: a ponte não responde a linhas em branco');
+        if (texto === undefined) {
+            throw new ComandoRecusado(
+                `o comando não tem forma JSON: JSON.stringify gives nothing for ${typeof comando}`,
+            );
         }
-        if (SURROGATE_SOLTO.test(comando)) {
-            throw new RangeError('o comando contém um surrogate UTF-16 sem par, que não tem forma em UTF-8');
+        if (texto.includes('\\ud') && SURROGATE_ESCAPADO.test(texto)) {
+            throw new ComandoRecusado('o comando não é UTF-8 válido');
         }
-        return comando;
+        return `${texto}\n`; // compact JSON is never blank and never holds a raw line feed
     }
-    // JSON.stringify throws TypeError itself for BigInt and cycles; compact output never holds
-    // a raw line feed and is never blank.
-    const json = JSON.stringify(comando);
-    if (json === undefined) {
-        throw new TypeError(`o comando não tem forma JSON (${typeof comando})`);
+    if (texto.includes('\n')) {
+        throw new ComandoRecusado('o comando tem uma quebra de linha: a ponte o leria como mais de uma linha');
     }
-    return json;
+    if (EM_BRANCO.test(texto)) {
+        throw new ComandoRecusado('comando em branco: a ponte não responde a linhas em branco');
+    }
+    if (!bemFormado(texto)) {
+        throw new ComandoRecusado('o comando não é UTF-8 válido');
+    }
+    return `${texto}\n`;
+}
+
+/**
+ * The answer object of a line (without its line feed), or RespostaInvalida.
+ * @param {Buffer} linha
+ * @returns {Record<string, unknown> & { ok: boolean }}
+ */
+export function lerResposta(linha) {
+    const texto = linha.toString('utf8');
+    let valor;
+    if (ehUtf8(linha)) {
+        try {
+            valor = JSON.parse(texto);
+        } catch {
+            valor = undefined;
+        }
+    }
+    if (valor === null || typeof valor !== 'object' || Array.isArray(valor) || typeof valor.ok !== 'boolean') {
+        throw new RespostaInvalida(texto);
+    }
+    return valor;
 }

@@ -1,2 +1,12 @@
 export { Ponte } from './ponte.js';
-export { ErroAcbrPonte, ErroDaPonte, PonteEncerrada, TempoEsgotado } from './erros.js';
+export {
+    ComandoRecusado,
+    ErroAcbrPonte,
+    ErroDaPonte,
+    LocalInseguro,
+    PonteEncerrada,
+    PonteFechada,
+    PonteNaoIniciada,
+    RespostaInvalida,
+    TempoEsgotado,
+} from './erros.js';
