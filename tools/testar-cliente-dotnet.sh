@@ -31,18 +31,28 @@ echo "dotnet $(dotnet --version), ponte $ponte"
 echo "--- restore (locked) and build, Release"
 dotnet restore --locked-mode "$testes"
 dotnet restore --locked-mode "$cliente/bench/AcbrPonte.Bench"
-dotnet build --no-restore -c Release -m:2 "$testes"
 dotnet build --no-restore -c Release -m:2 "$cliente/bench/AcbrPonte.Bench"
 
-echo "--- tests"
-set +e
-ACBR_PONTE=$ponte dotnet test --no-build -c Release "$testes" --logger "console;verbosity=normal" 2>&1 | tee "$temporario/testes.log"
-resultado=${PIPESTATUS[0]}
-set -e
-# The counts, from the summary of dotnet test, as a plain closing line.
-contar() { grep -E "^ +$1: +[0-9]+$" "$temporario/testes.log" | tail -1 | grep -oE '[0-9]+' || echo 0; }
-echo "dotnet: $(contar Passed) passed, $(contar Failed) failed, $(contar Skipped) skipped"
-[ "$resultado" -eq 0 ] || exit "$resultado"
+# The suite twice: against the net10.0 build and against the netstandard2.0 one (on this runtime).
+contar() { grep -E "^ +$1: +[0-9]+$" "$2" | tail -1 | grep -oE '[0-9]+' || echo 0; }
+passaram=0 falharam=0 pularam=0 resultado=0
+for alvo in net10.0 netstandard2.0; do
+  echo "--- tests, with the library built for $alvo"
+  propriedade=()
+  [ "$alvo" = net10.0 ] || propriedade=(-p:AlvoDaBiblioteca="$alvo")
+  dotnet build --no-restore -c Release -m:2 "${propriedade[@]}" "$testes"
+  set +e
+  ACBR_PONTE=$ponte dotnet test --no-build -c Release "${propriedade[@]}" "$testes" \
+    --logger "console;verbosity=normal" 2>&1 | tee "$temporario/testes-$alvo.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || resultado=1
+  set -e
+  passaram=$((passaram + $(contar Passed "$temporario/testes-$alvo.log")))
+  falharam=$((falharam + $(contar Failed "$temporario/testes-$alvo.log")))
+  pularam=$((pularam + $(contar Skipped "$temporario/testes-$alvo.log")))
+done
+# The counts of both runs, as a plain closing line.
+echo "dotnet: $passaram passed, $falharam failed, $pularam skipped"
+[ "$resultado" -eq 0 ] || exit 1
 
 if [ -z "${ACBR_PONTE_BINARIOS:-}" ]; then
   echo "--- pack: skipped: ACBR_PONTE_BINARIOS is not set (a folder of <rid>/acbr-ponte[.exe] for linux-x64, linux-x86, win-x64 and win-x86)"
