@@ -52,36 +52,36 @@ void Trocar(Stream entrada, Stream saida, byte[] bloco)
     }
 }
 
-double Bruta()
+// One round: CONSULTAS queries each way, through three bridges started side by side, in blocks of
+// 100 taken in turn, so that whatever else the machine does touches the three alike.
+async Task<(double Bruta, double Cliente, double ClienteAsync)> Rodada()
 {
     using Process processo = Iniciar();
     Stream entrada = processo.StandardInput.BaseStream, saida = processo.StandardOutput.BaseStream;
     var bloco = new byte[65536];
+    using var cliente = new Ponte(opcoes);
+    await using var clienteAsync = new Ponte(opcoes);
     Trocar(entrada, saida, bloco);
-    var relogio = Stopwatch.StartNew();
-    for (int i = 0; i < consultas; i++) Trocar(entrada, saida, bloco);
-    double us = relogio.Elapsed.TotalMicroseconds / consultas;
+    cliente.Versao();
+    await clienteAsync.VersaoAsync();
+    var tempos = new Stopwatch[] { new(), new(), new() };
+    for (int feitas = 0; feitas < consultas; feitas += 100)
+    {
+        int vez = Math.Min(100, consultas - feitas);
+        tempos[0].Start();
+        for (int i = 0; i < vez; i++) Trocar(entrada, saida, bloco);
+        tempos[0].Stop();
+        tempos[1].Start();
+        for (int i = 0; i < vez; i++) cliente.Versao();
+        tempos[1].Stop();
+        tempos[2].Start();
+        for (int i = 0; i < vez; i++) await clienteAsync.VersaoAsync();
+        tempos[2].Stop();
+    }
     entrada.Close();
     processo.WaitForExit();
-    return us;
-}
-
-double Cliente()
-{
-    using var cliente = new Ponte(opcoes);
-    cliente.Versao();
-    var relogio = Stopwatch.StartNew();
-    for (int i = 0; i < consultas; i++) cliente.Versao();
-    return relogio.Elapsed.TotalMicroseconds / consultas;
-}
-
-async Task<double> ClienteAsync()
-{
-    await using var cliente = new Ponte(opcoes);
-    await cliente.VersaoAsync();
-    var relogio = Stopwatch.StartNew();
-    for (int i = 0; i < consultas; i++) await cliente.VersaoAsync();
-    return relogio.Elapsed.TotalMicroseconds / consultas;
+    return (tempos[0].Elapsed.TotalMicroseconds / consultas, tempos[1].Elapsed.TotalMicroseconds / consultas,
+        tempos[2].Elapsed.TotalMicroseconds / consultas);
 }
 
 double PrimeiraBruta()
@@ -112,7 +112,7 @@ static double Mediana(List<double> valores)
 // Warm up every path (JIT, tiering), then the rounds interleaved so that drifts touch all alike.
 for (int i = 0; i < 2; i++)
 {
-    Bruta(); Cliente(); await ClienteAsync(); PrimeiraBruta(); PrimeiraDoCliente();
+    await Rodada(); PrimeiraBruta(); PrimeiraDoCliente();
 }
 var medidas = new Dictionary<string, List<double>>
 {
@@ -120,9 +120,10 @@ var medidas = new Dictionary<string, List<double>>
 };
 for (int r = 0; r < rodadas; r++)
 {
-    medidas["bruta"].Add(Bruta());
-    medidas["cliente"].Add(Cliente());
-    medidas["cliente_async"].Add(await ClienteAsync());
+    (double bruta_, double cliente_, double clienteAsync_) = await Rodada();
+    medidas["bruta"].Add(bruta_);
+    medidas["cliente"].Add(cliente_);
+    medidas["cliente_async"].Add(clienteAsync_);
     List<double> brutas = new(), doCliente = new();
     for (int i = 0; i < 20; i++)
     {

@@ -128,36 +128,23 @@ internal sealed class CopiaDaPonte
         {
             throw new PonteNaoIniciadaException(Mensagens.NaoIniciada(Caminho, Libc.Motivo(erro)), Caminho);
         }
-        uint tipo = estado.Modo & Libc.TipoDoArquivo;
-        if (tipo == Libc.Link)
+        if ((estado.Modo & Libc.TipoDoArquivo) == Libc.Link)
         {
             throw new LocalInseguroException(Caminho, "é um link simbólico");
         }
-        if (tipo != Libc.Comum)
-        {
-            throw new LocalInseguroException(Caminho, "não é um arquivo comum");
-        }
-        if (estado.Dono != Libc.UsuarioEfetivo())
-        {
-            throw new LocalInseguroException(Caminho, "a cópia da ponte pertence a outro usuário");
-        }
-        if ((estado.Modo & EscritaDosOutros) != 0)
-        {
-            throw new LocalInseguroException(Caminho, "a cópia da ponte pode ser alterada por outros usuários");
-        }
+        Segura(estado);
         if (estado.Marca == _conferida)
         {
             return true;
         }
+        // Checked again on the file opened, the one read: another host placing the same copy at
+        // this moment may have renamed its own over the one seen above, which is as good.
         string resumo;
         try
         {
             using var arquivo = new FileStream(Caminho, FileMode.Open, FileAccess.Read, FileShare.Read | FileShare.Delete);
-            // The file read is the one checked above, not one put there since.
-            if (Libc.Fstat(arquivo.SafeFileHandle).Marca != estado.Marca)
-            {
-                throw new LocalInseguroException(Caminho, "a cópia da ponte não confere com a do pacote");
-            }
+            estado = Libc.Fstat(arquivo.SafeFileHandle);
+            Segura(estado);
             resumo = Sha256(arquivo);
         }
         catch (Exception falha) when (falha is IOException or UnauthorizedAccessException or Win32Exception)
@@ -170,6 +157,24 @@ internal sealed class CopiaDaPonte
         }
         _conferida = estado.Marca;
         return true;
+    }
+
+    /// <summary>A regular file of the user's own that nobody else can write; else
+    /// <see cref="LocalInseguroException"/>.</summary>
+    private void Segura(Libc.Estado estado)
+    {
+        if ((estado.Modo & Libc.TipoDoArquivo) != Libc.Comum)
+        {
+            throw new LocalInseguroException(Caminho, "não é um arquivo comum");
+        }
+        if (estado.Dono != Libc.UsuarioEfetivo())
+        {
+            throw new LocalInseguroException(Caminho, "a cópia da ponte pertence a outro usuário");
+        }
+        if ((estado.Modo & EscritaDosOutros) != 0)
+        {
+            throw new LocalInseguroException(Caminho, "a cópia da ponte pode ser alterada por outros usuários");
+        }
     }
 
     private void Colocar()

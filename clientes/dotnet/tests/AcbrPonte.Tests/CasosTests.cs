@@ -143,7 +143,7 @@ internal sealed class LinhaDaTabela : IDisposable
     {
         "linux" => Apoio.Linux ? null : "needs Linux",
         "posix" => !OperatingSystem.IsWindows() ? null : "needs POSIX",
-        "root" => !OperatingSystem.IsWindows() && Environment.UserName == "root" && Libc.UsuarioEfetivo() == 0 ? null : "needs root to give a file to another user",
+        "root" => !OperatingSystem.IsWindows() && Libc.UsuarioEfetivo() == 0 ? null : "needs root to give a file to another user",
         "x64" => Localizacao.ChaveDaPlataforma(null) is "linux-x64" or "win-x64" ? null : "needs a 64-bit x86 host",
         "threads" => null,
         _ => throw new InvalidOperationException("unknown condition " + exigencia),
