@@ -9,7 +9,9 @@ namespace AcbrPonte;
  * thread. The caller writes the command and waits with stream_select() on the answer pipe and on
  * standard error, which is drained into the Cauda while it waits, so a chatty library never blocks
  * the bridge. PHP has no descriptor that tells a process's end, so a bridge that ended while a
- * process it started holds its pipes open is found by asking every INTERVALO.
+ * process it started holds its pipes open is found by asking every INTERVALO. On Windows, where
+ * PHP can neither select on nor stop blocking on a pipe, the three are socket pairs (which the
+ * bridge reads and writes as it would pipes).
  *
  * @internal
  */
@@ -24,6 +26,7 @@ final class Processo
     private const LEITURA = 65536;
     private const SIGKILL = 9;  // the same number on every system that has signals
     private const SIGPIPE = 13;
+    private const WINDOWS = PHP_OS_FAMILY === 'Windows';
 
     public readonly int $pid;
     /** The process that started it: a child the host forks must leave it alone. */
@@ -67,7 +70,7 @@ final class Processo
         [$processo, $motivo] = Sistema::chamar(static function () use ($executavel, $ambiente, &$canos) {
             return proc_open(
                 [$executavel],
-                [['pipe', 'r'], ['pipe', 'w'], ['pipe', 'w']],
+                self::WINDOWS ? [['socket'], ['socket'], ['socket']] : [['pipe', 'r'], ['pipe', 'w'], ['pipe', 'w']],
                 $canos,
                 null,
                 $ambiente,
@@ -257,7 +260,7 @@ final class Processo
         }
         // PHP ignores SIGPIPE, but a host may have put its default action back through pcntl (and
         // nothing tells whether it has): then writing to a bridge that has gone would kill it.
-        $mascara = function_exists('pcntl_sigprocmask');
+        $mascara = !self::WINDOWS && function_exists('pcntl_sigprocmask');
         if ($mascara) {
             pcntl_sigprocmask(SIG_BLOCK, [self::SIGPIPE], $antes);
         }
@@ -389,9 +392,10 @@ final class Processo
         // pipe open, so this takes what is there and no more.
         $this->drenarErro();
         $this->fecharCanos();
-        // Blocks until it is gone: it has ended, or has just been sent SIGKILL.
-        proc_close($this->processo);
-        $this->fim ??= [null, self::SIGKILL];
+        // Blocks until it is gone: it has ended, or has just been killed (Windows has no signals:
+        // its status is the one TerminateProcess gave).
+        $codigo = proc_close($this->processo);
+        $this->fim ??= self::WINDOWS ? [$codigo >= 0 ? $codigo : null, null] : [null, self::SIGKILL];
     }
 
     private function fecharCanos(): void
