@@ -19,10 +19,10 @@ final class Processo
 {
     /** Given this long to exit after its input is closed; then it is killed. */
     public const ESPERA_AO_FECHAR = 2.0;
-    // How often a waiting call asks whether the bridge has ended (nanoseconds).
-    private const INTERVALO = 200_000_000;
-    // How long a bridge whose output ended may take to exit before it is killed (nanoseconds).
-    private const ACABAMENTO = 1_000_000_000;
+    // How often a waiting call asks whether the bridge has ended (seconds).
+    private const INTERVALO = 0.2;
+    // How long a bridge whose output ended may take to exit before it is killed (seconds).
+    private const ACABAMENTO = 1.0;
     private const LEITURA = 65536;
     private const SIGKILL = 9;  // the same number on every system that has signals
     private const SIGPIPE = 13;
@@ -139,24 +139,22 @@ final class Processo
      */
     public function trocar(string $linha, float $tempoLimite): string
     {
-        $prazo = hrtime(true) + (int) ($tempoLimite * 1e9);
+        $prazo = self::agora() + $tempoLimite;
         $this->comandos++;
         $restante = $this->escrever($linha);
-        $olhar = hrtime(true) + self::INTERVALO;
+        $olhar = self::agora() + self::INTERVALO;
         while (true) {
-            $agora = hrtime(true);
+            $agora = self::agora();
             if ($agora >= $prazo) {
                 $this->matar();
                 throw new TempoEsgotadoException($tempoLimite, $this->cauda->texto());
             }
-            $espera = max(0, min($prazo, $olhar) - $agora);
+            $espera = max(0.0, min($prazo, $olhar) - $agora);
             $ler = $this->erro === null ? [$this->saida] : [$this->saida, $this->erro];
             $escrever = $restante !== '' && $this->entrada !== null ? [$this->entrada] : null;
             $nada = null;
-            $segundos = intdiv($espera, 1_000_000_000);
-            $micros = intdiv($espera % 1_000_000_000, 1000);
             // false: a signal came (its handler has run); the loop asks again.
-            $prontos = @stream_select($ler, $escrever, $nada, $segundos, $micros);
+            $prontos = @stream_select($ler, $escrever, $nada, 0, (int) ceil($espera * 1e6));
             if ($prontos > 0) {
                 if ($escrever) {
                     $restante = $this->escrever($restante);
@@ -171,8 +169,8 @@ final class Processo
                     }
                 }
             }
-            if (hrtime(true) >= $olhar) {
-                $olhar = hrtime(true) + self::INTERVALO;
+            if (self::agora() >= $olhar) {
+                $olhar = self::agora() + self::INTERVALO;
                 if ($this->terminou()) {
                     // Ended: an answer it wrote just before is still an answer.
                     while (($resposta = $this->lerSaida()) === null) {
@@ -199,7 +197,7 @@ final class Processo
             return;
         }
         $this->fecharCano($this->entrada);
-        if (!$this->esperarFim((int) ($espera * 1e9))) {
+        if (!$this->esperarFim($espera)) {
             proc_terminate($this->processo, self::SIGKILL);
         }
         $this->concluir();
@@ -324,19 +322,19 @@ final class Processo
     }
 
     /**
-     * Waits up to $espera nanoseconds for its end, draining standard error meanwhile (and its
+     * Waits up to $espera seconds for its end, draining standard error meanwhile (and its
      * output, which nobody asked for). False when it is still running.
      */
-    private function esperarFim(int $espera): bool
+    private function esperarFim(float $espera): bool
     {
-        $prazo = hrtime(true) + $espera;
+        $prazo = self::agora() + $espera;
         $pausa = 50;
         while (!$this->terminou()) {
-            $falta = $prazo - hrtime(true);
+            $falta = $prazo - self::agora();
             if ($falta <= 0) {
                 return false;
             }
-            $micros = min($pausa, intdiv($falta, 1000) + 1);
+            $micros = min($pausa, (int) ceil($falta * 1e6));
             $pausa = min($pausa * 2, 20_000);
             $ler = [];
             if (!$this->saidaNoFim) {
@@ -396,6 +394,12 @@ final class Processo
         // its status is the one TerminateProcess gave).
         $codigo = proc_close($this->processo);
         $this->fim ??= self::WINDOWS ? [$codigo >= 0 ? $codigo : null, null] : [null, self::SIGKILL];
+    }
+
+    /** Seconds on the monotonic clock (hrtime() is a float on 32-bit PHP). */
+    private static function agora(): float
+    {
+        return hrtime(true) / 1e9;
     }
 
     private function fecharCanos(): void
