@@ -126,25 +126,40 @@ final class ProcessosTest extends TestCase
         }
     }
 
-    public function testChamadaInterrompidaPorUmSinalDescartaAPonte(): void
+    /** @return array<string, array{0: bool, 1: class-string<\Throwable>}> */
+    public static function tratadores(): array
+    {
+        return ['que lanca' => [false, Interrompido::class], 'que chama a Ponte' => [true, \LogicException::class]];
+    }
+
+    /**
+     * @dataProvider tratadores
+     * @param class-string<\Throwable> $classe
+     */
+    public function testSinalDuranteUmaChamadaDescartaAPonte(bool $chamaAPonte, string $classe): void
     {
         if (!function_exists('pcntl_async_signals') || !function_exists('pcntl_alarm')) {
             $this->markTestSkipped('needs pcntl');
         }
-        // A handler that throws while the answer is pending: the answer would arrive later and be
-        // taken for the next call's, so the bridge goes.
+        // A handler that throws while the answer is pending, or that calls the same Ponte (one
+        // call cannot wait inside another): the answer would arrive later and be taken for the
+        // next call's, so the bridge goes.
+        $ponte = new Ponte(Apoio::ponte(), acbrDir: Apoio::falsaC(), tempoLimite: 30.0);
         $assincronos = pcntl_async_signals(true);
-        pcntl_signal(SIGALRM, static function (): void {
+        pcntl_signal(SIGALRM, static function () use ($ponte, $chamaAPonte): void {
+            if ($chamaAPonte) {
+                $ponte->versao();
+            }
             throw new Interrompido();
         });
-        $ponte = new Ponte(Apoio::ponte(), acbrDir: Apoio::falsaC(), tempoLimite: 30.0);
         try {
             Apoio::definir('ACBR_FALSA_DEFEITO', 'dorme');
             pcntl_alarm(1);
             try {
                 $ponte->versao();
                 $this->fail('not interrupted');
-            } catch (Interrompido) {
+            } catch (\Throwable $erro) {
+                $this->assertInstanceOf($classe, $erro);
             }
             $this->assertNull($ponte->pid());
             Apoio::definir('ACBR_FALSA_DEFEITO', null);
