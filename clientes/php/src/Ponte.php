@@ -160,11 +160,10 @@ final class Ponte
     {
         $processo = $this->processo;
         if ($processo !== null) {
-            if ($processo->dono !== getmypid()) {
-                // A child the host forked: the bridge is the parent's, and sharing it would mix the
-                // two processes' answers. This child starts its own.
-                $processo->abandonar();
-            } elseif (!$processo->ociosa()) {
+            if (!$processo->ociosa()) {
+                // Ended, or wrote what nobody asked for; or, in a child the host forked, the
+                // parent's (not this process's child, so not running for it): matar() leaves that
+                // one alone, as sharing it would mix the two processes' answers.
                 $processo->matar();
             } elseif ($this->comandosPorPonte > 0 && $processo->comandos >= $this->comandosPorPonte) {
                 $processo->encerrar(Processo::ESPERA_AO_FECHAR);

@@ -49,6 +49,7 @@ final class Processo
     private ?array $fim = null;
     private bool $concluido = false;
 
+    private static ?bool $mascararSigpipe = null;
     /** @var \WeakMap<Processo, true>|null bridges to close when the host's script ends */
     private static ?\WeakMap $vivos = null;
 
@@ -258,7 +259,7 @@ final class Processo
         }
         // PHP ignores SIGPIPE, but a host may have put its default action back through pcntl (and
         // nothing tells whether it has): then writing to a bridge that has gone would kill it.
-        $mascara = !self::WINDOWS && function_exists('pcntl_sigprocmask');
+        $mascara = self::$mascararSigpipe ??= !self::WINDOWS && function_exists('pcntl_sigprocmask');
         if ($mascara) {
             pcntl_sigprocmask(SIG_BLOCK, [self::SIGPIPE], $antes);
         }
