@@ -163,15 +163,21 @@ $resultado = [
     'rodadas' => $rodadas,
     'partidas' => $partidas,
 ];
-foreach (['por_chamada_us' => [$porChamada, 1e3], 'primeira_resposta_ms' => [$primeiras, 1e6]] as $nome => $medida) {
-    [$tempos, $unidade] = $medida;
-    $cru = $mediana($tempos['cru']) / $unidade;
-    $cliente = $mediana($tempos['cliente']) / $unidade;
-    $resultado[$nome] = ['cru' => $cru, 'cliente' => $cliente, 'razao' => $cliente / $cru];
+// The ratio of the medians, and the median of each round's own ratio (steadier on a busy machine,
+// where the load changes from one round to the next).
+$medidas = [
+    'por_chamada_us' => [$porChamada['cru'], $porChamada['cliente'], 1e3],
+    'primeira_resposta_ms' => [$primeiras['cru'], $primeiras['cliente'], 1e6],
+    'primeira_resposta_do_pacote_ms' => [$primeiras['cru'], $primeiras['pacote'], 1e6],
+];
+foreach ($medidas as $nome => [$cru, $cliente, $unidade]) {
+    $resultado[$nome] = [
+        'cru' => $mediana($cru) / $unidade,
+        'cliente' => $mediana($cliente) / $unidade,
+        'razao' => $mediana($cliente) / $mediana($cru),
+        'razao_por_rodada' => $mediana(array_map(static fn ($a, $b) => $b / $a, $cru, $cliente)),
+    ];
 }
-$pacote = $mediana($primeiras['pacote']) / 1e6;
-$resultado['primeira_resposta_do_pacote_ms'] = ['cru' => $resultado['primeira_resposta_ms']['cru'],
-    'cliente' => $pacote, 'razao' => $pacote / $resultado['primeira_resposta_ms']['cru']];
 
 printf(
     "PHP %s, %s: %d calls x %d rounds, %d starts x %d rounds (medians)\n",
@@ -182,14 +188,19 @@ printf(
     $partidas,
     $rodadas,
 );
-printf("%-30s %12s %12s %8s\n", '', 'raw pipes', 'client', 'ratio');
-printf("%-30s %9.1f us %9.1f us %7.2fx\n", 'per call', ...array_values($resultado['por_chamada_us']));
-printf("%-30s %9.2f ms %9.2f ms %7.2fx\n", 'first answer', ...array_values($resultado['primeira_resposta_ms']));
+printf("%-30s %12s %12s %8s %10s\n", '', 'raw pipes', 'client', 'ratio', 'per round');
+printf("%-30s %9.1f us %9.1f us %7.2fx %9.2fx\n", 'per call', ...array_values($resultado['por_chamada_us']));
+printf("%-30s %9.2f ms %9.2f ms %7.2fx %9.2fx\n", 'first answer', ...array_values($resultado['primeira_resposta_ms']));
 printf(
-    "%-30s %9.2f ms %9.2f ms %7.2fx\n",
+    "%-30s %9.2f ms %9.2f ms %7.2fx %9.2fx\n",
     'first answer, packaged bridge',
     ...array_values($resultado['primeira_resposta_do_pacote_ms']),
 );
+$carga = sys_getloadavg();
+if ($carga !== false) {
+    printf("load average at the end: %.2f %.2f %.2f\n", ...$carga);
+    $resultado['carga'] = $carga;
+}
 if (isset($opcoes['json'])) {
     file_put_contents($opcoes['json'], json_encode($resultado, JSON_UNESCAPED_SLASHES | JSON_PRETTY_PRINT) . "\n");
 }
