@@ -176,6 +176,10 @@ foreach ($medidas as $nome => [$cru, $cliente, $unidade]) {
         'cliente' => $mediana($cliente) / $unidade,
         'razao' => $mediana($cliente) / $mediana($cru),
         'razao_por_rodada' => $mediana(array_map(static fn ($a, $b) => $b / $a, $cru, $cliente)),
+        'rodadas' => [
+            'cru' => array_map(static fn ($t) => $t / $unidade, $cru),
+            'cliente' => array_map(static fn ($t) => $t / $unidade, $cliente),
+        ],
     ];
 }
 
@@ -189,13 +193,22 @@ printf(
     $rodadas,
 );
 printf("%-30s %12s %12s %8s %10s\n", '', 'raw pipes', 'client', 'ratio', 'per round');
-printf("%-30s %9.1f us %9.1f us %7.2fx %9.2fx\n", 'per call', ...array_values($resultado['por_chamada_us']));
-printf("%-30s %9.2f ms %9.2f ms %7.2fx %9.2fx\n", 'first answer', ...array_values($resultado['primeira_resposta_ms']));
-printf(
-    "%-30s %9.2f ms %9.2f ms %7.2fx %9.2fx\n",
-    'first answer, packaged bridge',
-    ...array_values($resultado['primeira_resposta_do_pacote_ms']),
-);
+$linhas = ['per call' => 'por_chamada_us', 'first answer' => 'primeira_resposta_ms',
+    'first answer, packaged bridge' => 'primeira_resposta_do_pacote_ms'];
+foreach ($linhas as $titulo => $nome) {
+    $unidade = str_ends_with($nome, '_us') ? 'us' : 'ms';
+    $r = $resultado[$nome];
+    printf(
+        "%-30s %9.2f %s %9.2f %s %7.2fx %9.2fx\n",
+        $titulo,
+        $r['cru'],
+        $unidade,
+        $r['cliente'],
+        $unidade,
+        $r['razao'],
+        $r['razao_por_rodada'],
+    );
+}
 $carga = sys_getloadavg();
 if ($carga !== false) {
     printf("load average at the end: %.2f %.2f %.2f\n", ...$carga);
