@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The PHP client (clientes/php): its syntax and style (PSR-12, PHP_CodeSniffer) and its composer.json;
+# The PHP client (clientes/php): its syntax, style (PSR-12, PHP_CodeSniffer) and composer.json;
 # its tests with PHPUnit against the built bridge and its stand-in libraries, once with Debian's
-# PHP as it is and once without the posix extension and pcntl's functions; the Composer package,
-# packed with the release bridges of ACBR_PONTE_BINARIOS into build/php/ (a folder and a zip),
-# installed offline into a scratch project through a Composer path repository, where a one-file
-# script asks for the version with no bridge path (the packaged bridge, its copy in the per-user
-# folder), as root and, where the machine allows, as an unprivileged user.
+# PHP as it is and once without the posix extension, pcntl's functions and OpenSSL's digest; the
+# Composer package, packed with the release bridges of ACBR_PONTE_BINARIOS into build/php/ (a
+# folder and a zip), installed offline into a scratch project through a Composer path repository,
+# where a one-file script asks for the version with no bridge path (the packaged bridge, its copy
+# in the per-user folder), as root and, where the machine allows, as an unprivileged user.
 # Installs its Debian packages first when run as root (tools/dependencias.sh php); where PHP cannot
 # be had, says "skipped" and succeeds.
 #   tools/testar-cliente-php.sh [BUILD_DIR]     BUILD_DIR defaults to build/ci
@@ -49,14 +49,14 @@ echo "--- tests"
 ACBR_PONTE=$ponte phpunit
 
 echo
-echo "--- tests without posix and without pcntl's functions"
+echo "--- tests without posix, pcntl's functions and openssl_digest"
 sem=(-n)
 for extensao in dom mbstring xml xmlwriter tokenizer; do
   [ -n "$(php -n -r "echo extension_loaded('$extensao') ? 1 : '';")" ] || sem+=(-d "extension=$extensao")
 done
-funcoes=$(php -r 'echo implode(",", get_extension_funcs("pcntl") ?: []);')
-[ -z "$funcoes" ] || sem+=(-d "disable_functions=$funcoes")
-php "${sem[@]}" -r 'exit(function_exists("posix_geteuid") || function_exists("pcntl_fork") ? 1 : 0);'
+funcoes=$(php -r 'echo implode(",", [...(get_extension_funcs("pcntl") ?: []), "openssl_digest"]);')
+sem+=(-d "disable_functions=$funcoes")
+php "${sem[@]}" -r 'exit(function_exists("posix_geteuid") || function_exists("pcntl_fork") || function_exists("openssl_digest") ? 1 : 0);'
 ACBR_PONTE=$ponte php "${sem[@]}" "$(command -v phpunit)"
 
 echo

@@ -15,7 +15,6 @@ namespace AcbrPonte;
  */
 final class CopiaDaPonte
 {
-    private const BLOCO = 65536;
     private const TIPO = 0170000;
     private const LINK = 0120000;
     private const PASTA = 0040000;
@@ -145,12 +144,11 @@ final class CopiaDaPonte
                     }
                     throw new LocalInseguroException($this->caminho, LocalInseguroException::NAO_E_ARQUIVO);
                 }
-                $resumo = hash_init('sha256');
-                hash_update_stream($resumo, $arquivo);
+                $dados = stream_get_contents($arquivo);
             } finally {
                 fclose($arquivo);
             }
-            if (!hash_equals($this->origem->sha256, hash_final($resumo))) {
+            if (!is_string($dados) || !hash_equals($this->origem->sha256, Sistema::sha256($dados))) {
                 unset(self::$conferidas[$chave]);
                 throw new LocalInseguroException($this->caminho, LocalInseguroException::COPIA_DIFERENTE);
             }
@@ -166,6 +164,21 @@ final class CopiaDaPonte
 
     private function colocar(): void
     {
+        // The bytes are read once, checked, then written: what is written is what was checked.
+        $origem = $this->origem->caminho;
+        [$dados, $motivo] = Sistema::chamar(fn () => file_get_contents($origem));
+        if (!is_string($dados)) {
+            throw new PonteNaoIniciadaException(
+                "não foi possível iniciar a ponte {$origem}: " . ($motivo ?? '?'),
+                $origem,
+            );
+        }
+        if (!hash_equals($this->origem->sha256, Sistema::sha256($dados))) {
+            throw new PonteNaoIniciadaException(
+                "a ponte do pacote {$origem} não confere com o sha256 que o pacote traz",
+                $origem,
+            );
+        }
         $temporario = $this->pasta . DIRECTORY_SEPARATOR . '.' . Localizacao::NOME_DO_EXECUTAVEL . '-'
             . bin2hex(random_bytes(8)) . '.tmp';
         // 'x': created exclusively, never through a link.
@@ -180,15 +193,15 @@ final class CopiaDaPonte
             if (self::POSIX) {
                 chmod($temporario, 0700);
             }
-            $resumo = $this->copiar($destino);
-            fclose($destino);
-            $destino = null;
-            if (!hash_equals($this->origem->sha256, $resumo)) {
+            [$escritos, $motivo] = Sistema::chamar(fn () => fwrite($destino, $dados));
+            if ($escritos !== strlen($dados) || !fflush($destino) || (function_exists('fsync') && !fsync($destino))) {
                 throw new PonteNaoIniciadaException(
-                    "a ponte do pacote {$this->origem->caminho} não confere com o sha256 que o pacote traz",
-                    $this->origem->caminho,
+                    "não foi possível iniciar a ponte {$this->caminho}: " . ($motivo ?? 'No space left on device'),
+                    $this->caminho,
                 );
             }
+            fclose($destino);
+            $destino = null;
             // On POSIX the rename replaces atomically whatever another host placed (the same
             // bytes). On Windows a copy being run cannot be replaced: that one is checked instead.
             Sistema::chamar(fn () => rename($temporario, $this->caminho));
@@ -201,44 +214,5 @@ final class CopiaDaPonte
                 Sistema::chamar(fn () => unlink($temporario));
             }
         }
-    }
-
-    /**
-     * Copies the package's bridge into $destino; the sha256 of what was written.
-     *
-     * @param resource $destino
-     */
-    private function copiar($destino): string
-    {
-        $origem = $this->origem->caminho;
-        [$fonte, $motivo] = Sistema::chamar(fn () => fopen($origem, 'rb'));
-        if ($fonte === false) {
-            throw new PonteNaoIniciadaException(
-                "não foi possível iniciar a ponte {$origem}: " . ($motivo ?? '?'),
-                $origem,
-            );
-        }
-        try {
-            $resumo = hash_init('sha256');
-            while (($bloco = fread($fonte, self::BLOCO)) !== false && $bloco !== '') {
-                hash_update($resumo, $bloco);
-                [$escritos, $motivo] = Sistema::chamar(fn () => fwrite($destino, $bloco));
-                if ($escritos !== strlen($bloco)) {
-                    throw new PonteNaoIniciadaException(
-                        "não foi possível iniciar a ponte {$this->caminho}: " . ($motivo ?? 'No space left on device'),
-                        $this->caminho,
-                    );
-                }
-            }
-            if (!fflush($destino) || (function_exists('fsync') && !fsync($destino))) {
-                throw new PonteNaoIniciadaException(
-                    "não foi possível iniciar a ponte {$this->caminho}: Input/output error",
-                    $this->caminho,
-                );
-            }
-        } finally {
-            fclose($fonte);
-        }
-        return hash_final($resumo);
     }
 }
