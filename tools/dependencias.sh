@@ -13,6 +13,7 @@
 #                                     trees made by debootstrap (tools/testar-bullseye.sh)
 #   tools/dependencias.sh python      test the Python client: virtual environments, mypy
 #   tools/dependencias.sh node        test the Node.js client (Node.js and npm, if there are none)
+#   tools/dependencias.sh php         test the PHP client: PHP's command line, Composer, PHPUnit, PHP_CodeSniffer
 # Several profiles may be named at once. Packages named `:i386` need the i386 architecture,
 # which is added first. The Linux cross compilers conflict with gcc-multilib, which apt removes.
 set -euo pipefail
@@ -36,7 +37,8 @@ for perfil in "$@"; do
   # Debian's npm is asked for only when there is no npm at all.
   node) pacotes+=(nodejs)
         command -v npm >/dev/null || pacotes+=(npm) ;;
-  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|bullseye|python|node]..." >&2; exit 2 ;;
+  php) pacotes+=(php-cli composer phpunit php-codesniffer) ;;
+  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|bullseye|python|node|php|java]..." >&2; exit 2 ;;
   esac
 done
 
