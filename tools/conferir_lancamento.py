@@ -20,6 +20,8 @@ its triple, its library file name, its stand-ins, its emulator. The checks:
   one, ACBR_DIR unset: with the stand-in's name and version where the library is published, with
   the platform message elsewhere; on 32-bit Windows through the StdCall stand-in too.
 Under Wine it runs in a throwaway prefix, stopped at the end. Prints the executable's size.
+With --sem-executar, for a machine that cannot run the target's programs, everything but the
+queries is checked.
 """
 import json
 import os
@@ -155,6 +157,10 @@ def perguntar(arquivado, info, ambiente, esperada, falsa):
 
 
 def main(argumentos):
+    # Where the machine cannot run the target's programs at all (32-bit Wine on a kernel without
+    # 32-bit support), everything but the two queries is still checked.
+    sem_executar = "--sem-executar" in argumentos
+    argumentos = [a for a in argumentos if a != "--sem-executar"]
     if len(argumentos) > 1 or argumentos[:1] in (["-h"], ["--help"]):
         print(__doc__, file=sys.stderr)
         return 2
@@ -173,6 +179,10 @@ def main(argumentos):
         conferir_formato(executavel, info)
         conferir_dependencias(executavel, info)
         arquivado = conferir_arquivo(build, executavel, info, temporario)
+        if sem_executar:
+            print(f"size: {executavel.stat().st_size} bytes as built, {arquivado.stat().st_size} bytes stripped")
+            print("release: checked, not run (--sem-executar)")
+            return 0
         instalado = arquivado.parent.parent
         subprocess.run(["cmake", "--install", str(build), "--prefix", str(instalado), "--component", "falsa"],
                        check=True, stdout=subprocess.DEVNULL)

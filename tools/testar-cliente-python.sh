@@ -61,3 +61,63 @@ if [ -e "$build/falsa/pascal" ]; then
   sessao=(env ACBR_DIR="$(realpath "$build/falsa/pascal")" "${sessao[@]}" --queda excecao)
 fi
 (cd "$temporario" && "${sessao[@]}")
+
+# The platform wheels, with the shipped bridges of ACBR_PONTE_BINARIOS (<dir>/<key>/acbr-ponte[.exe],
+# tools/reunir_binarios.py): each built twice to the same bytes, its tag and bridges checked;
+# then this machine's one installed into a fresh virtual environment, where a program that names no bridge gets the packaged one, as root and as an
+# unprivileged user whose per-user folder receives the copy and the library's configuration file.
+if [ -z "${ACBR_PONTE_BINARIOS:-}" ]; then
+  echo "--- platform wheels skipped: ACBR_PONTE_BINARIOS is not set (tools/reunir_binarios.py makes the folder)"
+  exit 0
+fi
+binarios=$(realpath "$ACBR_PONTE_BINARIOS")
+echo "--- platform wheels, from $binarios"
+rodas=$temporario/rodas
+mkdir -p "$rodas/1" "$rodas/2"
+for plataforma in linux-x64 linux-x86 win-x64 win-x86; do
+  for vez in 1 2; do
+    (cd "$temporario" && python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import construtor
+print(construtor.build_wheel(sys.argv[2], {"plataforma": sys.argv[3], "binarios": sys.argv[4]}))' \
+      "$pacote/_construcao" "$rodas/$vez" "$plataforma" "$binarios") >/dev/null
+  done
+done
+if ! diff -r "$rodas/1" "$rodas/2" >/dev/null; then
+  echo "testar-cliente-python: the platform wheels differ from one build to the next" >&2
+  exit 1
+fi
+ls -l "$rodas/1"
+(cd "$temporario" && ACBR_PONTE_RODAS=$rodas/1 "$ambiente/bin/python" -m unittest discover -v \
+  -s "$pacote/tests" -t "$pacote/tests" -p test_construcao.py -k rodas_de_plataforma)
+roda=$(ls "$rodas"/1/acbr_ponte-*-manylinux_*_x86_64.whl)
+ambiente=$temporario/venv-roda
+# Debian's interpreter, which every user can run (pyenv's lives under /root).
+"$segundo" -m venv "$ambiente"
+"$ambiente/bin/python" -m pip install "${pip[@]}" "$roda"
+chmod -R a+rX "$temporario"
+esperado="Versao(nome='ACBrLibNFe (falsa)', versao='0.0.0-falsa')"
+programa='import acbr_ponte
+with acbr_ponte.Ponte() as ponte:
+    print(ponte.versao())'
+falsa=$(realpath "$build/acbr")
+chmod a+rx "$(dirname "$falsa")" "$falsa"
+for usuario in root nobody; do
+  casa=$(mktemp -d /tmp/acbr-ponte-casa-XXXXXX)
+  executar=(env -i PATH=/usr/bin:/bin HOME="$casa" ACBR_DIR="$falsa")
+  if [ "$usuario" = nobody ]; then
+    if [ "$(id -u)" != 0 ] || ! command -v setpriv >/dev/null; then
+      echo "(as an unprivileged user: skipped, needs root and setpriv)"
+      rm -rf "$casa"
+      continue
+    fi
+    chown 65534:65534 "$casa"
+    executar=(setpriv --reuid=65534 --regid=65534 --clear-groups "${executar[@]}")
+  fi
+  obtido=$(cd / && "${executar[@]}" "$ambiente/bin/python" -c "$programa")
+  copia=$(find "$casa" -name 'acbr-ponte-*-linux-x64-*' -type f)
+  if [ "$obtido" != "$esperado" ] || [ -z "$copia" ] || [ ! -f "$(dirname "$copia")/acbrlib.ini" ]; then
+    echo "testar-cliente-python: as $usuario, the packaged bridge answered: $obtido (copy: ${copia:-none})" >&2
+    exit 1
+  fi
+  echo "as $usuario, with no bridge named: $obtido; copy $copia, configuration beside it"
+  rm -rf "$casa"
+done
