@@ -8,19 +8,19 @@ fails unless the bytes are the same. The tables, in TABELAS below:
       as \\u{...}: general categories Cc, Cf, Cs, Co, Cn (unassigned), Zl, Zp and Zs without
       U+0020, together with every code point that has the Grapheme_Extend property;
   src/texto/espaco_branco.inc        the code points with the White_Space property, which the
-      bridge trims from both ends of a command.
-
-The White_Space set is also written for a host client, as a module in its language:
+      bridge trims from both ends of a command;
+  clientes/*/...EspacoBranco / espaco_branco   the same set as a string constant in each host
+      client's language (Python, JavaScript, C#, PHP), which the clients trim with.
 
   gerar_tabelas_unicode.py [--unicode DIR] [--raiz DIR]
       writes every table of TABELAS under the repository root (default: this repository)
   gerar_tabelas_unicode.py [--unicode DIR] --espaco-branco LINGUAGEM [SAIDA]
-      writes the White_Space set as a module for LINGUAGEM (python, javascript or c++) to SAIDA,
+      writes the White_Space set as a module for LINGUAGEM (c++, python, javascript, csharp or php) to SAIDA,
       or to standard output
 
 DIR holds UnicodeData.txt, DerivedCoreProperties.txt and PropList.txt (default
 /usr/share/unicode, Debian's unicode-data package). Standard library only; the output depends on
-nothing but those files. A client's module joins the checked tables by a line in TABELAS.
+nothing but those files. A new client's module joins the checked tables by a line in TABELAS.
 """
 
 import argparse
@@ -127,10 +127,6 @@ def tabela_da_notacao(diretorio):
     return "\n".join(linhas) + "\n"
 
 
-ESPACO_BRANCO_DESCRITO = ("The characters with the Unicode White_Space property, which the bridge trims from both "
-                          "ends of a command: a line made only of them gets no answer.")
-
-
 def quebrar(texto, prefixo, largura=100):
     """The text as comment lines of at most `largura` characters, each starting with `prefixo`."""
     linhas, atual = [], prefixo
@@ -147,31 +143,47 @@ def em_partes(itens, quantos=12):
     return [itens[i:i + quantos] for i in range(0, len(itens), quantos)]
 
 
+ESPACO_BRANCO_NOS_CLIENTES = ("The characters with the Unicode White_Space property: the bridge trims them from both "
+                              "ends of a line, and a line made only of them gets no answer.")
+
+
+def _texto_em_partes(pontos, escape, aspas, juncao, recuo, ultimo="", quantos=15):
+    """The characters as source lines of a string constant: `escape` writes one code point,
+    `juncao` ends every line but the last (which ends with `ultimo`)."""
+    partes = [aspas + "".join(escape(p) for p in parte) + aspas for parte in em_partes(sorted(pontos), quantos)]
+    return [recuo + parte + (juncao if i + 1 < len(partes) else ultimo) for i, parte in enumerate(partes)]
+
+
 def espaco_branco_em(linguagem, diretorio):
-    """The White_Space set as a module for a language: c++ (ranges for an array initialiser),
-    python (a string of the characters, as str.strip takes them) or javascript (the same string,
-    and a regular expression that matches a text made only of them)."""
+    """The White_Space set as a module for a language: c++ (ranges for an array initialiser), or
+    the string of its characters, for a client: python, javascript, csharp or php."""
     pontos, versao = espaco_branco(diretorio)
+    u4 = lambda p: f"\\u{p:04x}"  # noqa: E731
     if linguagem == "c++":
         linhas = cabecalho("//", versao, "PropList.txt") + [
             "// Inclusive ranges, sorted and disjoint, of the code points with the White_Space property."]
         linhas += [f"{{0x{primeiro:04X}, 0x{ultimo:04X}}}," for primeiro, ultimo in faixas(pontos)]
     elif linguagem == "python":
-        caracteres = [f"\\x{p:02x}" if p < 0x100 else f"\\u{p:04x}" for p in sorted(pontos)]
-        linhas = cabecalho("#", versao, "PropList.txt") + [
-            '"""Unicode facts the bridge relies on."""', ""] + quebrar(ESPACO_BRANCO_DESCRITO, "#") + [
-            "ESPACO_BRANCO = ("] + [f'    "{"".join(parte)}"' for parte in em_partes(caracteres)] + [")"]
+        documentacao = [linha[1:] for linha in quebrar(f'"""{ESPACO_BRANCO_NOS_CLIENTES}"""', "", 101)]
+        linhas = cabecalho("#", versao, "PropList.txt") + documentacao + ["", "ESPACO_BRANCO = ("]
+        linhas += _texto_em_partes(pontos, u4, '"', "", "    ") + [")"]
     elif linguagem == "javascript":
-        caracteres = [f"\\u{p:04X}" for p in sorted(pontos)]
-        classe = "".join(f"\\u{a:04X}" if a == b else f"\\u{a:04X}-\\u{b:04X}" for a, b in faixas(pontos))
-        partes = [f"'{''.join(parte)}'" for parte in em_partes(caracteres)]
-        linhas = cabecalho("//", versao, "PropList.txt") + quebrar(ESPACO_BRANCO_DESCRITO, "//") + [
-            "export const ESPACO_BRANCO ="] + [f"    {parte}{' +' if i + 1 < len(partes) else ';'}"
-                                              for i, parte in enumerate(partes)] + [
-            "// A text made only of them, the empty text included.",
-            f"export const SO_ESPACO_BRANCO = /^[{classe}]*$/;"]
+        linhas = cabecalho("//", versao, "PropList.txt") + quebrar(ESPACO_BRANCO_NOS_CLIENTES, "//") + [
+            "", "export const ESPACO_BRANCO ="] + _texto_em_partes(pontos, u4, "'", " +", "    ", ";")
+    elif linguagem == "csharp":
+        linhas = cabecalho("//", versao, "PropList.txt") + ["namespace AcbrPonte;", ""]
+        linhas += quebrar(f"<summary>{ESPACO_BRANCO_NOS_CLIENTES}</summary>", "///", 99)
+        linhas += ["internal static class EspacoBranco", "{", "    internal const string Caracteres ="]
+        linhas += _texto_em_partes(pontos, u4, '"', " +", "        ", ";") + ["}"]
+    elif linguagem == "php":
+        linhas = ["<?php", ""] + cabecalho("//", versao, "PropList.txt") + [
+            "", "declare(strict_types=1);", "", "namespace AcbrPonte;", "", "/**"]
+        linhas += quebrar(ESPACO_BRANCO_NOS_CLIENTES.replace("property:", "property, in UTF-8:"), " *")
+        linhas += [" *", " * @internal", " */", "final class EspacoBranco", "{", "    public const CARACTERES ="]
+        partes = _texto_em_partes(pontos, lambda p: f"\\u{{{p:04x}}}", '"', "", "", ";", 13)
+        linhas += [("        " if i == 0 else "        . ") + parte for i, parte in enumerate(partes)] + ["}"]
     else:
-        raise ValueError(f"unknown language {linguagem!r}: python, javascript or c++")
+        raise ValueError(f"unknown language {linguagem!r}: c++, python, javascript, csharp or php")
     return "\n".join(linhas) + "\n"
 
 
@@ -179,6 +191,10 @@ def espaco_branco_em(linguagem, diretorio):
 TABELAS = [
     ("src/protocolo/tabelas_unicode.inc", tabela_da_notacao),
     ("src/texto/espaco_branco.inc", lambda diretorio: espaco_branco_em("c++", diretorio)),
+    ("clientes/python/src/acbr_ponte/_espaco_branco.py", lambda diretorio: espaco_branco_em("python", diretorio)),
+    ("clientes/node/src/espacoBranco.js", lambda diretorio: espaco_branco_em("javascript", diretorio)),
+    ("clientes/dotnet/src/AcbrPonte/EspacoBranco.cs", lambda diretorio: espaco_branco_em("csharp", diretorio)),
+    ("clientes/php/src/EspacoBranco.php", lambda diretorio: espaco_branco_em("php", diretorio)),
 ]
 
 
@@ -193,7 +209,7 @@ def main(argumentos):
                             help="the Unicode Character Database's directory (default: %(default)s)")
     analisador.add_argument("--raiz", type=pathlib.Path, default=RAIZ,
                             help="where the tables are written, under their paths (default: this repository)")
-    analisador.add_argument("--espaco-branco", metavar="LINGUAGEM", choices=["python", "javascript", "c++"],
+    analisador.add_argument("--espaco-branco", metavar="LINGUAGEM", choices=["c++", "python", "javascript", "csharp", "php"],
                             help="write only the White_Space set, as a module for LINGUAGEM")
     analisador.add_argument("saida", nargs="?", type=pathlib.Path,
                             help="with --espaco-branco: the file to write (default: standard output)")
