@@ -121,3 +121,28 @@ for usuario in root nobody; do
   echo "as $usuario, with no bridge named: $obtido; copy $copia, configuration beside it"
   rm -rf "$casa"
 done
+
+# The Windows x64 wheel's own bridge, run under Wine with the stand-in of the Windows release build.
+falsa_windows=build/windows-release/acbr/ACBrNFe64.dll
+wine=$(command -v wine64 || command -v /usr/lib/wine/wine64 || true)
+if [ -z "$wine" ] || [ ! -f "$falsa_windows" ]; then
+  echo "--- the Windows x64 wheel's bridge under Wine: skipped (needs wine64 and $falsa_windows)"
+  exit 0
+fi
+janelas=$temporario/janelas
+mkdir -p "$janelas/acbr"
+python3 - "$(ls "$rodas"/1/acbr_ponte-*-win_amd64.whl)" "$janelas" <<'FIM'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as roda:
+    with open(sys.argv[2] + "/acbr-ponte.exe", "wb") as saida:
+        saida.write(roda.read("acbr_ponte/bin/win-x64/acbr-ponte.exe"))
+FIM
+cp "$falsa_windows" "$janelas/acbr/"
+export WINEPREFIX=$temporario/wine WINEDEBUG=-all LANG=C.UTF-8
+obtido=$(printf '{"cmd":"versao"}\r\n' | "$wine" "$janelas/acbr-ponte.exe" 2>/dev/null | tr -d '\r')
+wineserver -k 2>/dev/null || true
+if [ "$obtido" != '{"ok":true,"nome":"ACBrLibNFe (falsa)","versao":"0.0.0-falsa"}' ]; then
+  echo "testar-cliente-python: the Windows x64 wheel's bridge under Wine answered: $obtido" >&2
+  exit 1
+fi
+echo "--- the Windows x64 wheel's bridge under Wine: $obtido"
