@@ -262,8 +262,9 @@ public sealed class DotnetTests : IDisposable
             Assert.Equal((0, Apoio.Esperada + "\n", ""), (host.ExitCode, saida, erro));
             host.Dispose();
         }
-        Assert.Equal(new[] { $"acbr-ponte-{Ponte.VersaoDoCliente}-{chave}-{resumo[..16]}" },
-            Directory.GetFiles(config).Select(Path.GetFileName));
+        // One copy and no temporary file; beside it, the library's configuration file.
+        Assert.Equal(new[] { $"acbr-ponte-{Ponte.VersaoDoCliente}-{chave}-{resumo[..16]}", "acbrlib.ini" },
+            Directory.GetFiles(config).Select(Path.GetFileName).Order(StringComparer.Ordinal));
     }
 
     [SkippableFact]
