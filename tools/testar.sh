@@ -3,11 +3,14 @@
 # the g++ build with warnings as errors and all tests, static analysis, the clang build under
 # AddressSanitizer and UndefinedBehaviorSanitizer with all tests, a short run of each fuzz
 # target, a Valgrind session, coverage thresholds, the self-contained release binary and its
-# archive, the benchmarks and the whole-process comparison (built and run once, no timing
-# asserted), the Python and Node.js host clients against the built bridge, and the suites of the
-# other platforms: Linux x86, Linux ARM64 and s390x (under qemu-user), Windows x64 and x86 (under
-# Wine), each with its release binary. Every build is a CMake preset (CMakePresets.json); the
-# release binaries are all checked by tools/conferir_lancamento.py.
+# archive, the Linux release binaries for older glibc run in a Debian 11 tree, the benchmarks and
+# the whole-process comparison (built and run once, no timing asserted), the suites of the other
+# platforms: Linux x86, Linux ARM64 and s390x (under qemu-user), Windows x64 and x86 (under Wine),
+# each with its release binary; then the shipped bridges gathered from the release archives, and
+# the host clients (Python, Node.js, .NET, PHP, Java), each tested against the built bridge and
+# packaged with those bridges, and their cost on top of the pipe measured once. Every build is a
+# CMake preset (CMakePresets.json); the release binaries are all checked by
+# tools/conferir_lancamento.py.
 # On a fresh Debian 12, run as root, it first installs the Debian packages it needs.
 #   tools/testar.sh            everything (what CI runs)
 #   tools/testar.sh rapido     only the first stage: the g++ build and its tests

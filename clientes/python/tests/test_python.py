@@ -19,7 +19,7 @@ import warnings
 from typing import Any, Dict, List
 from unittest import mock
 
-from acbr_ponte import ComandoRecusado, Ponte, PonteEncerrada, TempoEsgotado, Versao, _localizacao
+from acbr_ponte import ComandoRecusado, Ponte, PonteEncerrada, PonteNaoIniciada, TempoEsgotado, Versao, _localizacao
 
 from apoio import ESPERADA, FALSA_C, LINUX, PONTE, PONTES_SIMULADAS, TesteComPonte, ambiente, estado_do_processo
 
@@ -259,6 +259,26 @@ class CopiaDaPonte(TesteComPonte):
                 copia = os.path.join(config, f"acbr-ponte-0.1.0-linux-x64-{self.sha256[:16]}")
                 os.utime(copia, ns=(0, 0))  # changed on disk: read again, and still right
                 self.assertEqual(ponte.versao().nome, ESPERADA)
+
+    @unittest.skipUnless(os.name == "posix", "FIFOs and folders made unusable are POSIX's")
+    def test_o_que_o_sistema_recusa_na_pasta_e_ponte_nao_iniciada(self) -> None:
+        nome = f"acbr-ponte-0.1.0-linux-x64-{self.sha256[:16]}"
+        arquivo = os.path.join(self.pasta, "arquivo")
+        open(arquivo, "w").close()
+        com_fifo = os.path.join(self.pasta, "com-fifo")
+        os.mkdir(com_fifo, 0o700)
+        os.mkfifo(os.path.join(com_fifo, nome), 0o700)
+        casos = [
+            # a FIFO where the copy should be is refused at once, not waited on
+            (com_fifo, "não é um arquivo comum"),
+            # a file where a folder of the path should be
+            (os.path.join(arquivo, "config"), f"não foi possível criar a pasta {arquivo}/config"),
+        ]
+        for config, mensagem in casos:
+            with self.subTest(config=config), mock.patch.object(_localizacao, "PASTA_DO_PACOTE", self.pacote), \
+                    ambiente(ACBR_PONTE=None), Ponte(acbr_dir=FALSA_C, pasta_de_configuracao=config) as ponte:
+                with self.assertRaisesRegex(PonteNaoIniciada, mensagem):
+                    ponte.versao()
 
 
 if __name__ == "__main__":

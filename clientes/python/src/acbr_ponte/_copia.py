@@ -25,8 +25,9 @@ class CopiaDaPonte:
         self.pasta = pasta
         sufixo = ".exe" if origem.chave.startswith("win-") else ""
         self.caminho = os.path.join(pasta, f"{NOME_DO_EXECUTAVEL}-{versao}-{origem.chave}-{origem.sha256[:16]}{sufixo}")
-        # What the copy was when its sha256 was last found right: (device, inode, size, time).
-        self._conferida: Optional[Tuple[int, int, int, int]] = None
+        # What the copy was when its sha256 was last found right: (device, inode, size, modification
+        # and change times); the change time moves even when the modification time is set back.
+        self._conferida: Optional[Tuple[int, int, int, int, int]] = None
 
     def pronta(self) -> str:
         """The copy's path, once the folder and the copy are checked; placed first if missing."""
@@ -40,18 +41,19 @@ class CopiaDaPonte:
 
     def _conferir_pasta(self) -> None:
         try:
-            info = os.lstat(self.pasta)
-        except FileNotFoundError:
             try:
-                os.makedirs(os.path.dirname(self.pasta) or ".", exist_ok=True)
-                os.mkdir(self.pasta, 0o700)
-                if _POSIX:
-                    os.chmod(self.pasta, 0o700)  # whatever the umask took away
-            except FileExistsError:
-                pass  # another host made it first: it is checked like any other
-            except OSError as erro:
-                raise PonteNaoIniciada(f"não foi possível criar a pasta {self.pasta}: {erro.strerror or erro}") from erro
-            info = os.lstat(self.pasta)
+                info = os.lstat(self.pasta)
+            except FileNotFoundError:
+                try:
+                    os.makedirs(os.path.dirname(self.pasta) or ".", exist_ok=True)
+                    os.mkdir(self.pasta, 0o700)
+                    if _POSIX:
+                        os.chmod(self.pasta, 0o700)  # whatever the umask took away
+                except FileExistsError:
+                    pass  # another host made it first: it is checked like any other
+                info = os.lstat(self.pasta)
+        except OSError as erro:  # a file where a folder of the path should be, no permission
+            raise PonteNaoIniciada(f"não foi possível criar a pasta {self.pasta}: {erro.strerror or erro}") from erro
         if stat.S_ISLNK(info.st_mode):
             raise LocalInseguro(self.pasta, "é um link simbólico")
         if not stat.S_ISDIR(info.st_mode):
@@ -65,7 +67,9 @@ class CopiaDaPonte:
     def _conferir_copia(self) -> None:
         """Raises FileNotFoundError when there is no copy yet."""
         try:
-            descritor = os.open(self.caminho, os.O_RDONLY | getattr(os, "O_NOFOLLOW", 0) | getattr(os, "O_BINARY", 0))
+            # O_NONBLOCK: a FIFO put where the copy should be must not hold the host here.
+            descritor = os.open(self.caminho, os.O_RDONLY | getattr(os, "O_NOFOLLOW", 0) | getattr(os, "O_BINARY", 0)
+                                | getattr(os, "O_NONBLOCK", 0))
         except OSError as erro:
             if isinstance(erro, FileNotFoundError) and not os.path.islink(self.caminho):
                 raise
@@ -81,12 +85,16 @@ class CopiaDaPonte:
                     raise LocalInseguro(self.caminho, "a cópia da ponte pertence a outro usuário")
                 if info.st_mode & 0o022:
                     raise LocalInseguro(self.caminho, "a cópia da ponte pode ser alterada por outros usuários")
-            marca = (info.st_dev, info.st_ino, info.st_size, info.st_mtime_ns)
+            marca = (info.st_dev, info.st_ino, info.st_size, info.st_mtime_ns, info.st_ctime_ns)
             if marca == self._conferida:
                 return
             resumo = hashlib.sha256()
-            for bloco in iter(lambda: arquivo.read(_BLOCO), b""):
-                resumo.update(bloco)
+            try:
+                for bloco in iter(lambda: arquivo.read(_BLOCO), b""):
+                    resumo.update(bloco)
+            except OSError as erro:
+                raise PonteNaoIniciada(f"não foi possível iniciar a ponte {self.caminho}: {erro.strerror or erro}",
+                                       self.caminho) from erro
         if resumo.hexdigest() != self.origem.sha256:
             raise LocalInseguro(self.caminho, "a cópia da ponte não confere com a do pacote")
         self._conferida = marca
@@ -117,6 +125,9 @@ class CopiaDaPonte:
             except PermissionError:
                 # Windows: another host placed it and is running it. That one is checked instead.
                 pass
+        except OSError as erro:  # a full disk, an unreadable package
+            raise PonteNaoIniciada(f"não foi possível iniciar a ponte {self.caminho}: {erro.strerror or erro}",
+                                   self.caminho) from erro
         finally:
             try:
                 os.unlink(temporario)
