@@ -125,7 +125,7 @@ export class CopiaDaPonte {
                     throw new LocalInseguro(this.caminho, 'a cópia da ponte pode ser alterada por outros usuários');
                 }
             }
-            const marca = `${info.dev}:${info.ino}:${info.size}:${info.mtimeNs}`;
+            const marca = `${info.dev}:${info.ino}:${info.size}:${info.mtimeNs}:${info.ctimeNs}`;
             if (marca === this.#conferida) return true;
             if (resumoDe(descritor) !== this.origem.sha256) {
                 throw new LocalInseguro(this.caminho, 'a cópia da ponte não confere com a do pacote');

@@ -16,7 +16,7 @@ internal sealed class CopiaDaPonte
     private const uint EscritaDosOutros = 0x12; // 0022
 
     // What the copy was when its sha256 was last found right.
-    private (uint, uint, ulong, ulong, long, uint)? _conferida;
+    private (uint, uint, ulong, ulong, long, uint, long, uint)? _conferida;
     private (long, long, long)? _conferidaNoWindows;
 
     internal CopiaDaPonte(PonteDoPacote origem, string pasta, string versaoDoCliente)

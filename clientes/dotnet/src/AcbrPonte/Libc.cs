@@ -36,14 +36,18 @@ internal static class Libc
         [FieldOffset(28)] public ushort Modo;
         [FieldOffset(32)] public ulong Inode;
         [FieldOffset(40)] public ulong Tamanho;
+        [FieldOffset(96)] public long AlteradoSegundos;
+        [FieldOffset(104)] public uint AlteradoNanos;
         [FieldOffset(112)] public long ModificadoSegundos;
         [FieldOffset(120)] public uint ModificadoNanos;
         [FieldOffset(136)] public uint DispositivoMaior;
         [FieldOffset(140)] public uint DispositivoMenor;
 
-        /// <summary>What tells a file's content has not changed since it was last read.</summary>
-        internal (uint, uint, ulong, ulong, long, uint) Marca =>
-            (DispositivoMaior, DispositivoMenor, Inode, Tamanho, ModificadoSegundos, ModificadoNanos);
+        /// <summary>What tells a file's content has not changed since it was last read: the change
+        /// time moves even when the modification time is set back.</summary>
+        internal (uint, uint, ulong, ulong, long, uint, long, uint) Marca =>
+            (DispositivoMaior, DispositivoMenor, Inode, Tamanho, ModificadoSegundos, ModificadoNanos,
+             AlteradoSegundos, AlteradoNanos);
     }
 
     [DllImport(Biblioteca, EntryPoint = "statx", SetLastError = true)]
