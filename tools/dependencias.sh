@@ -11,6 +11,7 @@
 #   tools/dependencias.sh windows-x86 cross-build for Windows x86 (32-bit) and test under Wine
 #   tools/dependencias.sh python      test the Python client: virtual environments, mypy
 #   tools/dependencias.sh node        test the Node.js client (Node.js and npm, if there are none)
+#   tools/dependencias.sh java        test the Java client: a JDK, Maven, JUnit 5 and its console launcher
 # Several profiles may be named at once. Packages named `:i386` need the i386 architecture,
 # which is added first. The Linux cross compilers conflict with gcc-multilib, which apt removes.
 set -euo pipefail
@@ -33,7 +34,8 @@ for perfil in "$@"; do
   # Debian's npm is asked for only when there is no npm at all.
   node) pacotes+=(nodejs)
         command -v npm >/dev/null || pacotes+=(npm) ;;
-  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|python|node]..." >&2; exit 2 ;;
+  java) pacotes+=(openjdk-17-jdk-headless maven junit5) ;;
+  *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|python|node|java]..." >&2; exit 2 ;;
   esac
 done
 
