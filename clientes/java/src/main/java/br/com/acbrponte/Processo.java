@@ -9,6 +9,7 @@ import java.util.ArrayDeque;
 import java.util.Arrays;
 import java.util.Map;
 import java.util.concurrent.TimeUnit;
+import java.util.concurrent.locks.LockSupport;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
@@ -49,6 +50,7 @@ final class Processo {
     private final Object trava = new Object();
     private final ArrayDeque<byte[]> linhas = new ArrayDeque<>(); // lines read and not yet taken
     private boolean fimDaSaida;
+    private volatile Thread esperando; // the call waiting for a line, woken by the reader
     private boolean concluido;
 
     /** Starts {@code executavel} with {@code ambiente} (null: the process's own) and
@@ -116,26 +118,51 @@ final class Processo {
      * caller, which kills it. */
     byte[] trocar(byte[] linha, long prazo, Duration tempoLimite) throws InterruptedException {
         escrever(linha);
-        synchronized (trava) {
+        esperando = Thread.currentThread();
+        try {
             while (true) {
-                byte[] resposta = linhas.poll();
-                if (resposta != null) {
-                    return resposta;
-                }
-                if (fimDaSaida) {
-                    break;
+                boolean fim;
+                synchronized (trava) {
+                    byte[] resposta = linhas.poll();
+                    if (resposta != null) {
+                        return resposta;
+                    }
+                    fim = fimDaSaida;
                 }
                 long falta = prazo - System.nanoTime();
-                if (falta <= 0) {
+                if (fim || falta <= 0) {
                     break;
                 }
-                TimeUnit.NANOSECONDS.timedWait(trava, Math.min(falta, INTERVALO_DE_VIGIA));
-                if (linhas.isEmpty() && !fimDaSaida && !processo.isAlive()) {
+                esperar(Math.min(falta, INTERVALO_DE_VIGIA));
+                synchronized (trava) {
+                    if (!linhas.isEmpty() || fimDaSaida) {
+                        continue;
+                    }
+                }
+                if (!processo.isAlive()) {
                     break;
                 }
             }
+        } finally {
+            esperando = null;
         }
         return falhou(prazo, tempoLimite);
+    }
+
+    /** Parks the calling thread until the reader hands it something, or for {@code nanos}. The
+     * reader wakes it directly (a monitor's wait and notify cost a second hand-over per answer). */
+    private static void esperar(long nanos) throws InterruptedException {
+        LockSupport.parkNanos(nanos);
+        if (Thread.interrupted()) {
+            throw new InterruptedException();
+        }
+    }
+
+    private void acordar() {
+        Thread quem = esperando;
+        if (quem != null) {
+            LockSupport.unpark(quem);
+        }
     }
 
     private void escrever(byte[] linha) {
@@ -170,15 +197,26 @@ final class Processo {
         }
         // Ended: an answer it wrote just before is still an answer.
         long ate = System.nanoTime() + ACABAMENTO;
-        synchronized (trava) {
-            long falta;
-            while (linhas.isEmpty() && !fimDaSaida && (falta = ate - System.nanoTime()) > 0) {
-                TimeUnit.NANOSECONDS.timedWait(trava, falta);
+        esperando = Thread.currentThread();
+        try {
+            while (true) {
+                synchronized (trava) {
+                    byte[] resposta = linhas.poll();
+                    if (resposta != null) {
+                        return resposta;
+                    }
+                    if (fimDaSaida) {
+                        break;
+                    }
+                }
+                long falta = ate - System.nanoTime();
+                if (falta <= 0) {
+                    break;
+                }
+                esperar(falta);
             }
-            byte[] resposta = linhas.poll();
-            if (resposta != null) {
-                return resposta;
-            }
+        } finally {
+            esperando = null;
         }
         if (!processo.waitFor(ACABAMENTO, TimeUnit.NANOSECONDS)) {
             // Its output ended but it lives on: it will never answer again.
@@ -319,8 +357,8 @@ final class Processo {
                     // answer, is there before the call that took the answer returns.
                     synchronized (trava) {
                         linhas.addAll(novas);
-                        trava.notifyAll();
                     }
+                    acordar();
                 }
             }
         } catch (IOException erro) {
@@ -328,8 +366,8 @@ final class Processo {
         } finally {
             synchronized (trava) {
                 fimDaSaida = true;
-                trava.notifyAll();
             }
+            acordar();
         }
     }
 
