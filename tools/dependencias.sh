@@ -14,6 +14,7 @@
 #   tools/dependencias.sh python      test the Python client: virtual environments, mypy
 #   tools/dependencias.sh node        test the Node.js client (Node.js and npm, if there are none)
 #   tools/dependencias.sh php         test the PHP client: PHP's command line, Composer, PHPUnit, PHP_CodeSniffer
+#   tools/dependencias.sh java        test the Java client: a JDK, JUnit 5 and its console launcher
 # Several profiles may be named at once. Packages named `:i386` need the i386 architecture,
 # which is added first. The Linux cross compilers conflict with gcc-multilib, which apt removes.
 set -euo pipefail
@@ -38,6 +39,7 @@ for perfil in "$@"; do
   node) pacotes+=(nodejs)
         command -v npm >/dev/null || pacotes+=(npm) ;;
   php) pacotes+=(php-cli composer phpunit php-codesniffer) ;;
+  java) pacotes+=(openjdk-17-jdk-headless junit5) ;;
   *) echo "uso: $0 [demo|testes|bench|x86|aarch64|s390x|windows|windows-x86|bullseye|python|node|php|java]..." >&2; exit 2 ;;
   esac
 done

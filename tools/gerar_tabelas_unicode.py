@@ -10,13 +10,13 @@ fails unless the bytes are the same. The tables, in TABELAS below:
   src/texto/espaco_branco.inc        the code points with the White_Space property, which the
       bridge trims from both ends of a command;
   clientes/*/...EspacoBranco / espaco_branco   the same set as a string constant in each host
-      client's language (Python, JavaScript, C#, PHP), which the clients trim with.
+      client's language (Python, JavaScript, C#, PHP, Java), which the clients trim with.
 
   gerar_tabelas_unicode.py [--unicode DIR] [--raiz DIR]
       writes every table of TABELAS under the repository root (default: this repository)
   gerar_tabelas_unicode.py [--unicode DIR] --espaco-branco LINGUAGEM [SAIDA]
-      writes the White_Space set as a module for LINGUAGEM (c++, python, javascript, csharp or php) to SAIDA,
-      or to standard output
+      writes the White_Space set as a module for LINGUAGEM (c++, python, javascript, csharp,
+      php or java) to SAIDA, or to standard output
 
 DIR holds UnicodeData.txt, DerivedCoreProperties.txt and PropList.txt (default
 /usr/share/unicode, Debian's unicode-data package). Standard library only; the output depends on
@@ -156,7 +156,8 @@ def _texto_em_partes(pontos, escape, aspas, juncao, recuo, ultimo="", quantos=15
 
 def espaco_branco_em(linguagem, diretorio):
     """The White_Space set as a module for a language: c++ (ranges for an array initialiser), or
-    the string of its characters, for a client: python, javascript, csharp or php."""
+    the set for a client: python, javascript, csharp or php (a string of its characters), java (a
+    predicate and a trim)."""
     pontos, versao = espaco_branco(diretorio)
     u4 = lambda p: f"\\u{p:04x}"  # noqa: E731
     if linguagem == "c++":
@@ -182,8 +183,37 @@ def espaco_branco_em(linguagem, diretorio):
         linhas += [" *", " * @internal", " */", "final class EspacoBranco", "{", "    public const CARACTERES ="]
         partes = _texto_em_partes(pontos, lambda p: f"\\u{{{p:04x}}}", '"', "", "", ";", 13)
         linhas += [("        " if i == 0 else "        . ") + parte for i, parte in enumerate(partes)] + ["}"]
+    elif linguagem == "java":
+        condicoes = [f"c == 0x{a:02X}" if a == b else f"(c >= 0x{a:02X} && c <= 0x{b:02X})" for a, b in faixas(pontos)]
+        expressao = [condicoes[0]]
+        for condicao in condicoes[1:]:  # whole conditions per line, each line after the first led by ||
+            if len(expressao[-1]) + len(condicao) + 4 > 88:
+                expressao.append("|| " + condicao)
+            else:
+                expressao[-1] += " || " + condicao
+        linhas = cabecalho("//", versao, "PropList.txt") + ["package br.com.acbrponte;", ""]
+        linhas += ["/**"] + quebrar(ESPACO_BRANCO_NOS_CLIENTES, " *") + [" */",
+                                                                        "final class EspacoBranco {",
+                                                                        "    private EspacoBranco() {", "    }", "",
+                                                                        "    static boolean contem(int c) {"]
+        linhas += [("        return " if i == 0 else "            ") + linha + (";" if i + 1 == len(expressao) else "")
+                   for i, linha in enumerate(expressao)]
+        linhas += ["    }", "",
+                   "    /** The text without White_Space at its ends. */",
+                   "    static String aparar(String texto) {",
+                   "        int inicio = 0;",
+                   "        int fim = texto.length();",
+                   "        while (inicio < fim && contem(texto.charAt(inicio))) {",
+                   "            inicio++;",
+                   "        }",
+                   "        while (fim > inicio && contem(texto.charAt(fim - 1))) {",
+                   "            fim--;",
+                   "        }",
+                   "        return texto.substring(inicio, fim);",
+                   "    }",
+                   "}"]
     else:
-        raise ValueError(f"unknown language {linguagem!r}: c++, python, javascript, csharp or php")
+        raise ValueError(f"unknown language {linguagem!r}: c++, python, javascript, csharp, php or java")
     return "\n".join(linhas) + "\n"
 
 
@@ -195,6 +225,8 @@ TABELAS = [
     ("clientes/node/src/espacoBranco.js", lambda diretorio: espaco_branco_em("javascript", diretorio)),
     ("clientes/dotnet/src/AcbrPonte/EspacoBranco.cs", lambda diretorio: espaco_branco_em("csharp", diretorio)),
     ("clientes/php/src/EspacoBranco.php", lambda diretorio: espaco_branco_em("php", diretorio)),
+    ("clientes/java/src/main/java/br/com/acbrponte/EspacoBranco.java",
+     lambda diretorio: espaco_branco_em("java", diretorio)),
 ]
 
 
@@ -209,7 +241,7 @@ def main(argumentos):
                             help="the Unicode Character Database's directory (default: %(default)s)")
     analisador.add_argument("--raiz", type=pathlib.Path, default=RAIZ,
                             help="where the tables are written, under their paths (default: this repository)")
-    analisador.add_argument("--espaco-branco", metavar="LINGUAGEM", choices=["c++", "python", "javascript", "csharp", "php"],
+    analisador.add_argument("--espaco-branco", metavar="LINGUAGEM", choices=["c++", "python", "javascript", "csharp", "php", "java"],
                             help="write only the White_Space set, as a module for LINGUAGEM")
     analisador.add_argument("saida", nargs="?", type=pathlib.Path,
                             help="with --espaco-branco: the file to write (default: standard output)")

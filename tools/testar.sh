@@ -21,7 +21,7 @@ if [ "${1:-}" = rapido ]; then
   bash tools/dependencias.sh testes
   exec cmake --workflow --preset ci
 fi
-bash tools/dependencias.sh testes bench python node php x86 aarch64 s390x windows windows-x86 bullseye
+bash tools/dependencias.sh testes bench python node php java x86 aarch64 s390x windows windows-x86 bullseye
 
 etapas=0
 etapa() {
@@ -83,6 +83,7 @@ etapa "Python client" bash tools/testar-cliente-python.sh build/ci
 etapa "Node.js client" bash tools/testar-cliente-node.sh build/ci
 etapa ".NET client" bash tools/testar-cliente-dotnet.sh build/ci
 etapa "PHP client" bash tools/testar-cliente-php.sh build/ci
+etapa "Java client" bash tools/testar-cliente-java.sh build/ci
 
 echo
 echo "stages: $etapas passed, 0 failed"
