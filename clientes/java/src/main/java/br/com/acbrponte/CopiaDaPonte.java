@@ -79,13 +79,14 @@ final class CopiaDaPonte {
     private static Estado estado(Path caminho) throws IOException {
         Estado estado = new Estado();
         if (POSIX) {
-            Map<String, Object> unix = Files.readAttributes(caminho, "unix:mode,uid,dev,ino,size,lastModifiedTime",
+            Map<String, Object> unix = Files.readAttributes(caminho, "unix:mode,uid,dev,ino,size,lastModifiedTime,ctime",
                 LinkOption.NOFOLLOW_LINKS);
             int modo = (Integer) unix.get("mode");
             estado.tipo = modo & S_IFMT;
             estado.modo = modo;
             estado.dono = ((Number) unix.get("uid")).longValue();
-            estado.marca = Arrays.asList(unix.get("dev"), unix.get("ino"), unix.get("size"), unix.get("lastModifiedTime"));
+            estado.marca = Arrays.asList(unix.get("dev"), unix.get("ino"), unix.get("size"), unix.get("lastModifiedTime"),
+                unix.get("ctime"));
         } else {
             BasicFileAttributes basicos = Files.readAttributes(caminho, BasicFileAttributes.class, LinkOption.NOFOLLOW_LINKS);
             estado.tipo = basicos.isSymbolicLink() ? S_IFLNK : basicos.isDirectory() ? S_IFDIR
