@@ -76,10 +76,11 @@ class CopiaDaPonte:
             if os.path.islink(self.caminho):
                 raise LocalInseguro(self.caminho, "é um link simbólico") from erro
             raise PonteNaoIniciada(f"não foi possível iniciar a ponte {self.caminho}: {erro.strerror or erro}", self.caminho) from erro
+        info = os.fstat(descritor)
+        if not stat.S_ISREG(info.st_mode):  # before fdopen, which refuses a folder with its own error
+            os.close(descritor)
+            raise LocalInseguro(self.caminho, "não é um arquivo comum")
         with os.fdopen(descritor, "rb") as arquivo:
-            info = os.fstat(descritor)
-            if not stat.S_ISREG(info.st_mode):
-                raise LocalInseguro(self.caminho, "não é um arquivo comum")
             if _POSIX:
                 if info.st_uid != os.geteuid():
                     raise LocalInseguro(self.caminho, "a cópia da ponte pertence a outro usuário")
