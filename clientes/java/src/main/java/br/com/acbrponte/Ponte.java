@@ -142,7 +142,18 @@ public final class Ponte implements AutoCloseable {
                 long prazo = System.nanoTime() + opcoes.tempoLimite().toNanos();
                 Processo atual = pronto();
                 try {
-                    byte[] lida = atual.trocar(linha, prazo, opcoes.tempoLimite());
+                    byte[] lida = null;
+                    if (atual.comandos > 0) {
+                        lida = atual.trocarSeViva(linha, prazo, opcoes.tempoLimite());
+                        if (lida == null) { // it had ended while idle, unseen: the command reached nobody
+                            processo = null;
+                            atual.matar(false);
+                            atual = pronto();
+                        }
+                    }
+                    if (lida == null) {
+                        lida = atual.trocar(linha, prazo, opcoes.tempoLimite());
+                    }
                     Resposta resposta = Comando.lerResposta(lida);
                     if (versao && !resposta.formaDeVersao()) {
                         throw new RespostaInvalidaException(resposta.linha());

@@ -118,6 +118,21 @@ final class Processo {
      * caller, which kills it. */
     byte[] trocar(byte[] linha, long prazo, Duration tempoLimite) throws InterruptedException {
         escrever(linha);
+        return resposta(prazo, tempoLimite);
+    }
+
+    /** As {@link #trocar}, but null when the bridge had already ended before the command: its
+     * input refused the line, so nothing reached it and the command may go to another. The reader
+     * and the process's reaper may not have seen the end of a bridge that died while idle. */
+    byte[] trocarSeViva(byte[] linha, long prazo, Duration tempoLimite) throws InterruptedException {
+        if (linha.length > ESCRITA_DIRETA) {
+            return trocar(linha, prazo, tempoLimite);
+        }
+        comandos++;
+        return escreverAgora(linha) ? resposta(prazo, tempoLimite) : null;
+    }
+
+    private byte[] resposta(long prazo, Duration tempoLimite) throws InterruptedException {
         esperando = Thread.currentThread();
         try {
             while (true) {
@@ -176,12 +191,14 @@ final class Processo {
         }
     }
 
-    private void escreverAgora(byte[] linha) {
+    /** False when the bridge's input refused the line: it closed its input or ended. */
+    private boolean escreverAgora(byte[] linha) {
         try {
             entrada.write(linha);
             entrada.flush();
+            return true;
         } catch (IOException erro) {
-            // The bridge closed its input or ended: its end is told by its output.
+            return false; // its end is told by its output
         }
     }
 
