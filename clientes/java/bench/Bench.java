@@ -2,7 +2,8 @@
 // answer against a bare start of the bridge and one exchange.
 //   java -cp acbr-ponte.jar bench/Bench.java PONTE ACBR_DIR [CONSULTAS=3000] [RODADAS=5] [PARES=11]
 // Per call: CONSULTAS version queries through one bridge each way, in blocks of 100 taken in turn,
-// the median of RODADAS rounds. First answer: PARES pairs, in turn, after one warm-up pair; the median.
+// the median of RODADAS rounds. First answer: PARES pairs after one warm-up pair, the order swapped
+// every pair; the median.
 import br.com.acbrponte.OpcoesDaPonte;
 import br.com.acbrponte.Ponte;
 import java.io.EOFException;
@@ -137,10 +138,16 @@ public class Bench {
         List<Double> primeirasBrutas = new ArrayList<>();
         List<Double> primeirasDoCliente = new ArrayList<>();
         for (int i = 0; i < pares; i++) {
-            primeirasBrutas.add(primeiraBruta());
-            primeirasDoCliente.add(primeiraDoCliente());
+            // In turn, the order swapped every pair: neither side always starts on a warmer machine.
+            if (i % 2 == 0) {
+                primeirasBrutas.add(primeiraBruta());
+                primeirasDoCliente.add(primeiraDoCliente());
+            } else {
+                primeirasDoCliente.add(primeiraDoCliente());
+                primeirasBrutas.add(primeiraBruta());
+            }
         }
-        System.out.println("ponte " + ponte + ", ACBR_DIR " + acbrDir + ", " + consultas + " consultas, mediana de "
+        System.out.println("Java " + System.getProperty("java.version") + ", ponte " + ponte + ", ACBR_DIR " + acbrDir + ", " + consultas + " consultas, mediana de "
             + rodadas + " rodadas; primeira resposta: mediana de " + pares + " pares");
         mostrar("bruta", brutas, mediana(brutas));
         mostrar("cliente", doCliente, mediana(brutas));
