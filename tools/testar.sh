@@ -84,6 +84,10 @@ etapa "Node.js client" bash tools/testar-cliente-node.sh build/ci
 etapa ".NET client" bash tools/testar-cliente-dotnet.sh build/ci
 etapa "PHP client" bash tools/testar-cliente-php.sh build/ci
 etapa "Java client" bash tools/testar-cliente-java.sh build/ci
+# Each present client's own benchmark, run once with few calls so that it keeps working; a client
+# whose toolchain is missing is listed as skipped. No time is asserted.
+etapa "the clients' cost on top of the pipe, run once" \
+  python3 bench/clientes.py --ponte build/ci/acbr-ponte --chamadas 200 --rodadas 1 --pares 1
 
 echo
 echo "stages: $etapas passed, 0 failed"

@@ -5,14 +5,15 @@
  *
  *   - per call: N version queries through one Ponte (recycling off) against N lines written with
  *     fwrite() and read with fgets() on a bridge started with proc_open(); the median of R rounds,
- *     the two taken in turn within each round;
- *   - the first answer: a new Ponte's first versao() against a bare proc_open() and one exchange,
- *     the median of R rounds of M starts each (closing is not counted on either side); and the
- *     same Ponte with no path, running the bridge from a package (the same file), as a fresh
- *     PHP-FPM request does: the copy in the configuration folder checked, its sha256 computed.
+ *     the two taken in turn, in blocks of 100 calls, within each round (the order swapped every round);
+ *   - the first answer: a new Ponte's first versao() against a bare proc_open() and one exchange
+ *     (closing is not counted on either side); and the same Ponte with no path, running the
+ *     bridge from a package (the same file), as a fresh PHP-FPM request does: the copy in the
+ *     configuration folder checked, its sha256 computed. P sets of the three after one warm-up
+ *     set, the order reversed every set; the median of each.
  *
  *   php bench/custo.php --ponte BRIDGE [--acbr-dir DIR] [--chamadas 3000] [--rodadas 5]
- *       [--partidas 20] [--json FILE]
+ *       [--pares 11] [--json FILE]
  *
  * ACBR_DIR (the option, or the environment's) reaches both sides through the environment. The
  * figures are printed as a table and, with --json, written as one JSON object for a benchmark
@@ -28,11 +29,11 @@ use AcbrPonte\Localizacao;
 use AcbrPonte\Ponte;
 use AcbrPonte\Testes\Apoio;
 
-$opcoes = getopt('', ['ponte:', 'acbr-dir:', 'chamadas:', 'rodadas:', 'partidas:', 'json:']);
+$opcoes = getopt('', ['ponte:', 'acbr-dir:', 'chamadas:', 'rodadas:', 'pares:', 'json:']);
 $ponte = $opcoes['ponte'] ?? getenv('ACBR_PONTE');
 if (!is_string($ponte) || $ponte === '' || !is_executable($ponte)) {
     fwrite(STDERR, "uso: php bench/custo.php --ponte BRIDGE [--acbr-dir DIR] [--chamadas N] [--rodadas R]"
-        . " [--partidas M] [--json FILE]\n");
+        . " [--pares P] [--json FILE]\n");
     exit(2);
 }
 putenv('ACBR_PONTE');  // the packaged bridge is found only without it
@@ -41,7 +42,7 @@ if (isset($opcoes['acbr-dir'])) {
 }
 $chamadas = (int) ($opcoes['chamadas'] ?? 3000);
 $rodadas = (int) ($opcoes['rodadas'] ?? 5);
-$partidas = (int) ($opcoes['partidas'] ?? 20);
+$pares = (int) ($opcoes['pares'] ?? 11);
 $linha = "{\"cmd\":\"versao\"}\n";
 
 // A package that carries the same bridge, and a configuration folder, both thrown away at the end.
@@ -82,31 +83,33 @@ $mediana = static function (array $valores): float {
     return $n % 2 === 1 ? $valores[intdiv($n, 2)] : ($valores[$n / 2 - 1] + $valores[$n / 2]) / 2;
 };
 
-// Nanoseconds per call, and from nothing to the first answer, on each side.
-$medir = [
-    'cru' => static function () use ($iniciar, $terminar, $trocarCru, $chamadas): float {
-        $cru = $iniciar();
-        $trocarCru($cru[1]);
-        $inicio = hrtime(true);
-        for ($i = 0; $i < $chamadas; $i++) {
-            $trocarCru($cru[1]);
+// Nanoseconds per call on each side, in blocks of 100 calls taken in turn, so that whatever else
+// the machine does touches both alike; and from nothing to the first answer.
+$medir = static function (array $ordem) use ($ponte, $iniciar, $terminar, $trocarCru, $chamadas): array {
+    $cru = $iniciar();
+    $cliente = new Ponte($ponte, comandosPorPonte: 0);
+    $trocarCru($cru[1]);
+    $cliente->versao();
+    $chamar = [
+        'cru' => static fn () => $trocarCru($cru[1]),
+        'cliente' => static fn () => $cliente->versao(),
+    ];
+    $tempos = ['cru' => 0, 'cliente' => 0];
+    for ($feitas = 0; $feitas < $chamadas; $feitas += 100) {
+        $vez = min(100, $chamadas - $feitas);
+        foreach ($ordem as $lado) {
+            $uma = $chamar[$lado];
+            $inicio = hrtime(true);
+            for ($i = 0; $i < $vez; $i++) {
+                $uma();
+            }
+            $tempos[$lado] += hrtime(true) - $inicio;
         }
-        $tempo = hrtime(true) - $inicio;
-        $terminar($cru);
-        return $tempo / $chamadas;
-    },
-    'cliente' => static function () use ($ponte, $chamadas): float {
-        $cliente = new Ponte($ponte, comandosPorPonte: 0);
-        $cliente->versao();
-        $inicio = hrtime(true);
-        for ($i = 0; $i < $chamadas; $i++) {
-            $cliente->versao();
-        }
-        $tempo = hrtime(true) - $inicio;
-        $cliente->fechar();
-        return $tempo / $chamadas;
-    },
-];
+    }
+    $cliente->fechar();
+    $terminar($cru);
+    return array_map(static fn ($t) => $t / $chamadas, $tempos);
+};
 $primeira = [
     'cru' => static function () use ($iniciar, $terminar, $trocarCru): float {
         $inicio = hrtime(true);
@@ -140,18 +143,17 @@ $primeiras = ['cru' => [], 'cliente' => [], 'pacote' => []];
 for ($rodada = 0; $rodada < $rodadas; $rodada++) {
     // In turn, the order swapped every round: neither side always runs on a warmer machine.
     $ordem = $rodada % 2 === 0 ? ['cru', 'cliente'] : ['cliente', 'cru'];
-    foreach ($ordem as $lado) {
-        $porChamada[$lado][] = $medir[$lado]();
+    foreach ($medir($ordem) as $lado => $tempo) {
+        $porChamada[$lado][] = $tempo;
     }
-    $destaRodada = ['cru' => [], 'cliente' => [], 'pacote' => []];
-    for ($i = 0; $i < $partidas; $i++) {
-        $lados = [...$ordem, 'pacote'];
-        foreach ($i % 2 === 0 ? $lados : array_reverse($lados) as $lado) {
-            $destaRodada[$lado][] = $primeira[$lado]();
-        }
-    }
-    foreach ($destaRodada as $lado => $tempos) {
-        $primeiras[$lado][] = $mediana($tempos);
+}
+foreach ($primeira as $medirPrimeira) {
+    $medirPrimeira();
+}
+for ($i = 0; $i < $pares; $i++) {
+    $lados = ['cru', 'cliente', 'pacote'];
+    foreach ($i % 2 === 0 ? $lados : array_reverse($lados) as $lado) {
+        $primeiras[$lado][] = $primeira[$lado]();
     }
 }
 
@@ -161,10 +163,10 @@ $resultado = [
     'ponte' => $ponte,
     'chamadas' => $chamadas,
     'rodadas' => $rodadas,
-    'partidas' => $partidas,
+    'pares' => $pares,
 ];
-// The ratio of the medians, and the median of each round's own ratio (steadier on a busy machine,
-// where the load changes from one round to the next).
+// The ratio of the medians, and the median of each round's (or set's) own ratio (steadier on a busy
+// machine, where the load changes from one round to the next).
 $medidas = [
     'por_chamada_us' => [$porChamada['cru'], $porChamada['cliente'], 1e3],
     'primeira_resposta_ms' => [$primeiras['cru'], $primeiras['cliente'], 1e6],
@@ -184,13 +186,12 @@ foreach ($medidas as $nome => [$cru, $cliente, $unidade]) {
 }
 
 printf(
-    "PHP %s, %s: %d calls x %d rounds, %d starts x %d rounds (medians)\n",
+    "PHP %s, %s: %d calls x %d rounds, %d starts of each (medians)\n",
     PHP_VERSION,
     $ponte,
     $chamadas,
     $rodadas,
-    $partidas,
-    $rodadas,
+    $pares,
 );
 printf("%-30s %12s %12s %8s %10s\n", '', 'raw pipes', 'client', 'ratio', 'per round');
 $linhas = ['per call' => 'por_chamada_us', 'first answer' => 'primeira_resposta_ms',

@@ -8,22 +8,23 @@ using System.Text;
 using System.Threading.Tasks;
 using AcbrPonte;
 
-// dotnet run -c Release --project clientes/dotnet/bench/AcbrPonte.Bench -- PONTE ACBR_DIR [CONSULTAS] [RODADAS]
+// dotnet run -c Release --project clientes/dotnet/bench/AcbrPonte.Bench -- PONTE ACBR_DIR [CONSULTAS] [RODADAS] [PARES]
 //
 // Per call: CONSULTAS version queries through one bridge (no replacement), the median of RODADAS
 // rounds, for the client's Versao(), its VersaoAsync() and the same exchange written and read on
 // the raw pipes of a Process. First answer: a new Ponte's first Versao() against starting the
-// bridge with Process and one exchange; each round tries both 20 times, in turn, and gives the
-// median of its tries.
+// bridge with Process and one exchange; PARES pairs after one warm-up pair, the order swapped
+// every pair, and the median of each side.
 if (args.Length < 2)
 {
-    Console.Error.WriteLine("uso: AcbrPonte.Bench PONTE ACBR_DIR [CONSULTAS=3000] [RODADAS=5]");
+    Console.Error.WriteLine("uso: AcbrPonte.Bench PONTE ACBR_DIR [CONSULTAS=3000] [RODADAS=5] [PARES=11]");
     return 2;
 }
 string ponte = Path.GetFullPath(args[0]);
 string acbrDir = Path.GetFullPath(args[1]);
 int consultas = args.Length > 2 ? int.Parse(args[2], CultureInfo.InvariantCulture) : 3000;
 int rodadas = args.Length > 3 ? int.Parse(args[3], CultureInfo.InvariantCulture) : 5;
+int pares = args.Length > 4 ? int.Parse(args[4], CultureInfo.InvariantCulture) : 11;
 byte[] comando = Encoding.UTF8.GetBytes("{\"cmd\":\"versao\"}\n");
 var opcoes = new OpcoesDaPonte { Executavel = ponte, AcbrDir = acbrDir, ComandosPorPonte = 0 };
 
@@ -105,8 +106,8 @@ double PrimeiraDoCliente()
 
 static double Mediana(List<double> valores)
 {
-    valores.Sort();
-    return valores[valores.Count / 2];
+    var ordem = valores.OrderBy(v => v).ToList();
+    return ordem[ordem.Count / 2];
 }
 
 // Warm up every path (JIT, tiering), then the rounds interleaved so that drifts touch all alike.
@@ -124,17 +125,24 @@ for (int r = 0; r < rodadas; r++)
     medidas["bruta"].Add(bruta_);
     medidas["cliente"].Add(cliente_);
     medidas["cliente_async"].Add(clienteAsync_);
-    List<double> brutas = new(), doCliente = new();
-    for (int i = 0; i < 20; i++)
+}
+PrimeiraBruta(); PrimeiraDoCliente();
+for (int i = 0; i < pares; i++)
+{
+    // In turn, the order swapped every pair: neither side always starts on a warmer machine.
+    if (i % 2 == 0)
     {
-        brutas.Add(PrimeiraBruta());
-        doCliente.Add(PrimeiraDoCliente());
+        medidas["primeira_bruta"].Add(PrimeiraBruta());
+        medidas["primeira_cliente"].Add(PrimeiraDoCliente());
     }
-    medidas["primeira_bruta"].Add(Mediana(brutas));
-    medidas["primeira_cliente"].Add(Mediana(doCliente));
+    else
+    {
+        medidas["primeira_cliente"].Add(PrimeiraDoCliente());
+        medidas["primeira_bruta"].Add(PrimeiraBruta());
+    }
 }
 double bruta = Mediana(medidas["bruta"]), primeira = Mediana(medidas["primeira_bruta"]);
-Console.WriteLine($"ponte {ponte}, ACBR_DIR {acbrDir}, {consultas} consultas, mediana de {rodadas} rodadas");
+Console.WriteLine($".NET {Environment.Version}, ponte {ponte}, ACBR_DIR {acbrDir}, {consultas} consultas, mediana de {rodadas} rodadas; primeira resposta: mediana de {pares} pares");
 foreach ((string nome, List<double> valores) in medidas)
 {
     double mediana = Mediana(valores);
