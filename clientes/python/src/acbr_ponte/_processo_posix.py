@@ -49,6 +49,15 @@ class Processo:
         for descritor in (self._entrada, self._saida, self._erro):
             os.set_blocking(descritor, False)
         self._fim: Optional[int] = _descritor_do_processo(self.pid)
+        # Made once: a poll object made and filled on every call costs more than its poll.
+        self._vigia = select.poll()  # what a waiting call watches; the input too while a write waits
+        self._vigia_ociosa = select.poll()  # an answer pipe or a process end nobody asked for
+        for vigiado in (self._saida, self._erro, self._fim):
+            if vigiado is not None:
+                self._vigia.register(vigiado, select.POLLIN)
+        for vigiado in (self._saida, self._fim):
+            if vigiado is not None:
+                self._vigia_ociosa.register(vigiado, select.POLLIN)
         self._pendente = bytearray()  # bytes read past the last answer line
         self._cauda = Cauda()
         self._encerrado = False
@@ -57,11 +66,7 @@ class Processo:
         """Alive, and nothing unasked-for in its output (a line, or the end): ready for a command."""
         if self._pendente or self._encerrado:
             return False
-        vigia = select.poll()
-        vigia.register(self._saida, select.POLLIN)
-        if self._fim is not None:
-            vigia.register(self._fim, select.POLLIN)
-        if vigia.poll(0):
+        if self._vigia_ociosa.poll(0):
             return False
         return self._fim is not None or self._popen.poll() is None
 
@@ -78,6 +83,17 @@ class Processo:
             pass
         except OSError:  # the bridge closed its input: its end is told below
             restante = restante[len(restante) :]
+        escrevendo = bool(restante)
+        if escrevendo:
+            assert self._entrada is not None
+            self._vigia.register(self._entrada, select.POLLOUT)
+        try:
+            return self._esperar_resposta(restante, prazo, tempo_limite)
+        finally:
+            if escrevendo and self._entrada is not None:
+                _deixar_de_vigiar(self._vigia, self._entrada)
+
+    def _esperar_resposta(self, restante: memoryview, prazo: Optional[float], tempo_limite: Optional[float]) -> bytes:
         while True:
             espera = _INTERVALO if self._fim is None else None
             if prazo is not None:
@@ -87,15 +103,7 @@ class Processo:
                     assert tempo_limite is not None
                     raise TempoEsgotado(tempo_limite, self._cauda.texto())
                 espera = falta if espera is None else min(espera, falta)
-            vigia = select.poll()
-            vigia.register(self._saida, select.POLLIN)
-            if self._erro is not None:
-                vigia.register(self._erro, select.POLLIN)
-            if self._fim is not None:
-                vigia.register(self._fim, select.POLLIN)
-            if restante and self._entrada is not None:
-                vigia.register(self._entrada, select.POLLOUT)
-            prontos = {descritor for descritor, _ in vigia.poll(None if espera is None else espera * 1000)}
+            prontos = {descritor for descritor, _ in self._vigia.poll(None if espera is None else espera * 1000)}
             if self._entrada is not None and self._entrada in prontos:
                 try:
                     restante = restante[_escrever(self._entrada, restante) :]
@@ -103,6 +111,8 @@ class Processo:
                     pass
                 except OSError:
                     restante = restante[len(restante) :]
+                if not restante and self._entrada is not None:
+                    _deixar_de_vigiar(self._vigia, self._entrada)
             if self._erro is not None and self._erro in prontos:
                 self._drenar_erro()
             if self._saida in prontos:
@@ -218,6 +228,9 @@ class Processo:
         if descritor is None:
             return
         setattr(self, nome, None)
+        # A number closed here may be given to another file: neither poll object may keep it.
+        for vigia in (self._vigia, self._vigia_ociosa):
+            _deixar_de_vigiar(vigia, descritor)
         if nome == "_fim":
             os.close(descritor)
         elif nome == "_entrada":
@@ -226,6 +239,13 @@ class Processo:
         elif nome == "_erro":
             assert self._popen.stderr is not None
             self._popen.stderr.close()
+
+
+def _deixar_de_vigiar(vigia: "select.poll", descritor: int) -> None:
+    try:
+        vigia.unregister(descritor)
+    except KeyError:  # not watched, or no longer
+        pass
 
 
 def _descritor_do_processo(pid: int) -> Optional[int]:
