@@ -8,7 +8,7 @@ namespace AcbrPonte;
 
 /// <summary>The few calls into Linux's C library that the copy of the bridge needs and .NET does
 /// not offer on every target: the owner and identity of a file without following a link, the
-/// effective user, a folder made with its mode. Linux only: the bridge is packaged for Linux and
+/// effective user, a folder made with its mode; and a wait with a time limit on a pipe. Linux only: the bridge is packaged for Linux and
 /// Windows, and statx's structure is the same on every Linux architecture.</summary>
 internal static class Libc
 {
@@ -68,6 +68,45 @@ internal static class Libc
 
     [DllImport(Biblioteca, EntryPoint = "rename", SetLastError = true)]
     private static extern int RenameNativo(byte[] de, byte[] para);
+
+    /// <summary>struct pollfd.</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    private struct Vigiado
+    {
+        public int Descritor;
+        public short Eventos;
+        public short Devolvidos;
+    }
+
+    private const short Pollin = 1;
+
+    [DllImport(Biblioteca, EntryPoint = "poll", SetLastError = true)]
+    private static extern int PollNativo(ref Vigiado vigiado, UIntPtr quantos, int milissegundos);
+
+    /// <summary>Whether the pipe has something to read, or its end, within
+    /// <paramref name="milissegundos"/> (0: at once). An interrupted wait says no: the caller looks
+    /// again. A closed handle says yes: reading it then tells the end.</summary>
+    internal static bool Legivel(SafeHandle tubo, int milissegundos)
+    {
+        bool preso = false;
+        try
+        {
+            tubo.DangerousAddRef(ref preso);
+            var vigiado = new Vigiado { Descritor = (int)tubo.DangerousGetHandle(), Eventos = Pollin };
+            return PollNativo(ref vigiado, (UIntPtr)1, milissegundos) > 0;
+        }
+        catch (ObjectDisposedException)
+        {
+            return true;
+        }
+        finally
+        {
+            if (preso)
+            {
+                tubo.DangerousRelease();
+            }
+        }
+    }
 
     /// <summary>lstat (<paramref name="seguirLink"/> false) or stat of a path: 0, or the errno.</summary>
     internal static int Stat(string caminho, bool seguirLink, out Estado estado) =>

@@ -3,18 +3,22 @@ using System.Collections.Generic;
 using System.ComponentModel;
 using System.Diagnostics;
 using System.IO;
+using System.Runtime.InteropServices;
 using System.Threading;
 using System.Threading.Tasks;
 
 namespace AcbrPonte;
 
 /// <summary>One running bridge: its three pipes, the answer lines and its end.
-/// <para>The calling thread writes the command and waits for the answer line. A thread of the
-/// bridge's own reads its output with blocking reads and hands each line straight to the waiting
-/// call (the framework's asynchronous pipe reads cost a hop through the thread pool per answer);
-/// standard error is drained all the time, asynchronously, into the <see cref="Cauda"/>. A
-/// waiting call also looks every so often whether the bridge has ended, since a process the
-/// library started may hold the output open after the bridge is gone.</para>
+/// <para>The calling thread writes the command and waits for the answer line. On Linux a
+/// synchronous call reads the answer itself, waiting with poll(2) up to its limit: a hand-over
+/// from another thread costs a wake-up per answer, more than the rest of the client. Otherwise
+/// (Windows, .NET Standard, and once an asynchronous call has come) a thread of the bridge's own
+/// reads its output with blocking reads and hands each line straight to the waiting call (the
+/// framework's asynchronous pipe reads cost a hop through the thread pool per answer). Standard
+/// error is drained all the time, asynchronously, into the <see cref="Cauda"/>. A waiting call
+/// also looks every so often whether the bridge has ended, since a process the library started
+/// may hold the output open after the bridge is gone.</para>
 /// <para>Exchanges are not thread-safe: the <see cref="Ponte"/> serves them one at a time.</para></summary>
 internal sealed class Processo
 {
@@ -35,6 +39,10 @@ internal sealed class Processo
 
     private readonly object _trava = new();
     private readonly Queue<byte[]> _linhas = new(); // lines read and not yet taken
+    private readonly byte[] _bloco = new byte[16384];
+    private readonly MemoryStream _parcial = new();  // the start of a line still to come
+    private readonly SafeHandle? _tubo;              // the output's pipe, where the calling thread may read it
+    private Thread? _leitor;                         // once started, it alone reads the output
     private bool _fimDaSaida;
     private TaskCompletionSource<bool>? _aviso;     // the waiting call, when it waits asynchronously
     private int _concluido;
@@ -69,9 +77,37 @@ internal sealed class Processo
         _saida = _processo.StandardOutput.BaseStream;
         _erro = _processo.StandardError.BaseStream;
         _drenagem = DrenarErro();
-        // A daemon: a Ponte never closed must not keep the host alive.
-        new Thread(LerSaida, 128 * 1024) { IsBackground = true, Name = "acbr-ponte " + Pid }.Start();
+        _tubo = TuboLegivel(_saida);
+        if (_tubo is null)
+        {
+            IniciarLeitor();
+        }
     }
+
+    /// <summary>The output's pipe, where the calling thread can wait on it with a limit.</summary>
+    private static SafeHandle? TuboLegivel(Stream saida)
+    {
+#if NET
+        if (OperatingSystem.IsLinux() && saida is System.IO.Pipes.PipeStream tubo)
+        {
+            return tubo.SafePipeHandle;
+        }
+#endif
+        return null;
+    }
+
+    private void IniciarLeitor()
+    {
+        if (_leitor is null)
+        {
+            // A daemon: a Ponte never closed must not keep the host alive.
+            _leitor = new Thread(LerSaida, 128 * 1024) { IsBackground = true, Name = "acbr-ponte " + Pid };
+            _leitor.Start();
+        }
+    }
+
+    /// <summary>Read by the calling thread: no reader thread has started.</summary>
+    private bool Direta => _leitor is null;
 
     internal int Pid { get; }
 
@@ -88,6 +124,10 @@ internal sealed class Processo
             {
                 return false;
             }
+        }
+        if (Direta && Libc.Legivel(_tubo!, 0))
+        {
+            return false; // a line nobody asked for, or the end
         }
         return !_processo.HasExited;
     }
@@ -117,10 +157,14 @@ internal sealed class Processo
                 {
                     break;
                 }
-                if (Monitor.Wait(_trava, espera) || _linhas.Count > 0 || _fimDaSaida)
+                if (!Direta && (Monitor.Wait(_trava, espera) || _linhas.Count > 0 || _fimDaSaida))
                 {
                     continue;
                 }
+            }
+            if (Direta && LerSeHouver(espera))
+            {
+                continue;
             }
             if (_processo.HasExited)
             {
@@ -130,10 +174,60 @@ internal sealed class Processo
         return Falhou(prazo, tempoLimite);
     }
 
+    /// <summary>Reads what the output has, if it has something within <paramref name="espera"/>
+    /// ms: false when nothing came.</summary>
+    private bool LerSeHouver(int espera)
+    {
+        if (!Libc.Legivel(_tubo!, espera))
+        {
+            return false;
+        }
+        int lidos;
+        try
+        {
+            lidos = _saida.Read(_bloco, 0, _bloco.Length);
+        }
+        catch (IOException)
+        {
+            lidos = 0;
+        }
+        catch (ObjectDisposedException)
+        {
+            lidos = 0;
+        }
+        if (lidos > 0)
+        {
+            List<byte[]>? novas = Repartir(lidos);
+            if (novas is not null)
+            {
+                lock (_trava)
+                {
+                    novas.ForEach(_linhas.Enqueue);
+                }
+            }
+        }
+        else
+        {
+            lock (_trava)
+            {
+                _fimDaSaida = true;
+            }
+            _saida.Dispose();
+        }
+        return true;
+    }
+
     /// <summary><see cref="Trocar"/>, waiting without a thread; a cancelled wait kills the
     /// bridge, since its answer would come later and be taken for the next call's.</summary>
     internal async Task<byte[]> TrocarAsync(byte[] linha, long prazo, TimeSpan tempoLimite, CancellationToken cancelamento)
     {
+        lock (_trava)
+        {
+            if (!_fimDaSaida)
+            {
+                IniciarLeitor(); // waiting without a thread needs one that reads
+            }
+        }
         Escrever(linha);
         while (true)
         {
@@ -247,16 +341,27 @@ internal sealed class Processo
         }
         // Ended: an answer it wrote just before is still an answer.
         long ate = Stopwatch.GetTimestamp() + EsperaPeloFim * Stopwatch.Frequency / 1000;
-        lock (_trava)
+        while (true)
         {
-            while (_linhas.Count == 0 && !_fimDaSaida && Espera(ate) > 0)
+            int espera;
+            lock (_trava)
             {
-                Monitor.Wait(_trava, Espera(ate));
+                if (_linhas.Count > 0)
+                {
+                    return _linhas.Dequeue();
+                }
+                espera = Espera(ate);
+                if (_fimDaSaida || espera == 0)
+                {
+                    break;
+                }
+                if (!Direta)
+                {
+                    Monitor.Wait(_trava, espera);
+                    continue;
+                }
             }
-            if (_linhas.Count > 0)
-            {
-                return _linhas.Dequeue();
-            }
+            LerSeHouver(espera);
         }
         if (!_processo.WaitForExit(EsperaPeloFim))
         {
@@ -356,38 +461,48 @@ internal sealed class Processo
             }
         }
         _processo.Dispose();
-        // The output is the reading thread's: it closes it when the pipe ends.
+        if (Direta)
+        {
+            _saida.Dispose();
+        }
+        // Otherwise the output is the reading thread's: it closes it when the pipe ends.
+    }
+
+    /// <summary>The whole lines of the <paramref name="lidos"/> bytes just read into the block,
+    /// or null; the rest is kept for the next read.</summary>
+    private List<byte[]>? Repartir(int lidos)
+    {
+        List<byte[]>? novas = null;
+        int inicio = 0, fim;
+        while ((fim = Array.IndexOf(_bloco, (byte)'\n', inicio, lidos - inicio)) >= 0)
+        {
+            byte[] linha;
+            if (_parcial.Length == 0)
+            {
+                linha = new byte[fim - inicio];
+                Buffer.BlockCopy(_bloco, inicio, linha, 0, linha.Length);
+            }
+            else
+            {
+                _parcial.Write(_bloco, inicio, fim - inicio);
+                linha = _parcial.ToArray();
+                _parcial.SetLength(0);
+            }
+            (novas ??= new List<byte[]>()).Add(linha);
+            inicio = fim + 1;
+        }
+        _parcial.Write(_bloco, inicio, lidos - inicio);
+        return novas;
     }
 
     private void LerSaida()
     {
-        var bloco = new byte[16384];
-        var parcial = new MemoryStream();
         try
         {
             int lidos;
-            while ((lidos = _saida.Read(bloco, 0, bloco.Length)) > 0)
+            while ((lidos = _saida.Read(_bloco, 0, _bloco.Length)) > 0)
             {
-                List<byte[]>? novas = null;
-                int inicio = 0, fim;
-                while ((fim = Array.IndexOf(bloco, (byte)'\n', inicio, lidos - inicio)) >= 0)
-                {
-                    byte[] linha;
-                    if (parcial.Length == 0)
-                    {
-                        linha = new byte[fim - inicio];
-                        Buffer.BlockCopy(bloco, inicio, linha, 0, linha.Length);
-                    }
-                    else
-                    {
-                        parcial.Write(bloco, inicio, fim - inicio);
-                        linha = parcial.ToArray();
-                        parcial.SetLength(0);
-                    }
-                    (novas ??= new List<byte[]>()).Add(linha);
-                    inicio = fim + 1;
-                }
-                parcial.Write(bloco, inicio, lidos - inicio);
+                List<byte[]>? novas = Repartir(lidos);
                 if (novas is not null)
                 {
                     // Every line of one read at once: a line nobody asked for, written with the
