@@ -97,7 +97,7 @@ defeitos=(escreve_linha escreve_sem_fim escreve_descritor escreve_erro le_entrad
 declare -A com_defeito
 for defeito in "${defeitos[@]}"; do
   com_defeito[$defeito]=$(printf '{"cmd":"versao"}\n{"cmd":"versao"}\n' |
-    { ACBR_FALSA_DEFEITO=$defeito ACBR_DIR=$PWD/build/release/acbr build/release/acbr-ponte 2>/dev/null || echo "status $?"; })
+    { ACBR_FALSA_DEFEITO=$defeito ACBR_DIR=$PWD/build/release/acbr build/release/acbr-ponte || echo "status $?"; } 2>/dev/null)
 done
 
 # The ways to run a program: each takes VARIABLE=value assignments, then the command.
@@ -156,7 +156,7 @@ conferir() {
   local defeito obtido
   for defeito in "${defeitos[@]}"; do
     obtido=$(printf '{"cmd":"versao"}\n{"cmd":"versao"}\n' |
-      { "$@" ACBR_FALSA_DEFEITO="$defeito" ACBR_DIR="$dentro/acbr" "$dentro/acbr-ponte" 2>/dev/null || echo "status $?"; })
+      { "$@" ACBR_FALSA_DEFEITO="$defeito" ACBR_DIR="$dentro/acbr" "$dentro/acbr-ponte" || echo "status $?"; } 2>/dev/null)
     if [ "$obtido" != "${com_defeito[$defeito]}" ]; then
       echo "testar-bullseye: $rotulo: with the stand-in's misbehaviour $defeito the bridge gave:" >&2
       echo "$obtido" >&2
