@@ -125,11 +125,7 @@ final class Processo {
      * input refused the line, so nothing reached it and the command may go to another. The reader
      * and the process's reaper may not have seen the end of a bridge that died while idle. */
     byte[] trocarSeViva(byte[] linha, long prazo, Duration tempoLimite) throws InterruptedException {
-        if (linha.length > ESCRITA_DIRETA) {
-            return trocar(linha, prazo, tempoLimite);
-        }
-        comandos++;
-        return escreverAgora(linha) ? resposta(prazo, tempoLimite) : null;
+        return escrever(linha) ? resposta(prazo, tempoLimite) : null;
     }
 
     private byte[] resposta(long prazo, Duration tempoLimite) throws InterruptedException {
@@ -180,15 +176,16 @@ final class Processo {
         }
     }
 
-    private void escrever(byte[] linha) {
+    /** False when a line written at once was refused (see {@link #escreverAgora}). */
+    private boolean escrever(byte[] linha) {
         comandos++;
         if (linha.length <= ESCRITA_DIRETA) {
-            escreverAgora(linha);
-        } else {
-            escritor = new Thread(() -> escreverAgora(linha), "acbr-ponte " + pid + " stdin");
-            escritor.setDaemon(true);
-            escritor.start();
+            return escreverAgora(linha);
         }
+        escritor = new Thread(() -> escreverAgora(linha), "acbr-ponte " + pid + " stdin");
+        escritor.setDaemon(true);
+        escritor.start();
+        return true;
     }
 
     /** False when the bridge's input refused the line: it closed its input or ended. */
